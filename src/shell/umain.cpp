@@ -1,0 +1,8 @@
+#include "shell/umain.h"
+
+#include <QApplication>
+
+Tzmain::Tzmain(QWidget* parent) : QMainWindow(parent)
+{
+    setWindowTitle(QApplication::applicationName());
+}

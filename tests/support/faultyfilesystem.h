@@ -1,0 +1,132 @@
+#pragma once
+
+// A FileSystem for tests that passes every call through to the real one and
+// makes one chosen call, counted across all files it opened, go wrong: fail
+// outright, come back short, or behave as a full disk. With no fault armed it
+// only counts, so a test can first learn how many calls an operation makes and
+// then fail each of them in turn.
+
+#include "store/file.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace testing_support {
+
+enum class Fault { None, Error, ShortTransfer, DiskFull };
+
+struct FaultPlan {
+    Fault fault = Fault::None;
+    long atCall = -1;  // the 0-based call that goes wrong
+    long calls = 0;    // calls seen so far (opens, reads, writes, sizes, truncates, flushes, locks)
+    bool fired = false;
+
+    // Counts a call and says whether this is the one to spoil.
+    bool spoil()
+    {
+        long index = calls++;
+        if (fault == Fault::None || index != atCall) return false;
+        fired = true;
+        return true;
+    }
+    void arm(Fault kind, long call)
+    {
+        fault = kind;
+        atCall = call;
+        calls = 0;
+        fired = false;
+    }
+    void disarm() { arm(Fault::None, -1); }
+};
+
+class FaultyFile final : public store::File {
+public:
+    FaultyFile(std::unique_ptr<store::File> inner, FaultPlan& plan) : inner_(std::move(inner)), plan_(plan) {}
+
+    std::int64_t readAt(std::int64_t offset, void* data, std::int64_t size) override
+    {
+        if (plan_.spoil()) {
+            if (plan_.fault == Fault::ShortTransfer && size > 1) return inner_->readAt(offset, data, size / 2);
+            return failWith(EIO);
+        }
+        return inner_->readAt(offset, data, size);
+    }
+    std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) override
+    {
+        if (plan_.spoil()) {
+            if (plan_.fault == Fault::Error) return failWith(EIO);
+            // A short write and a full disk both store only part of the data.
+            std::int64_t part = size / 2;
+            if (part > 0 && inner_->writeAt(offset, data, part) < 0) return -1;
+            if (plan_.fault == Fault::DiskFull && part == 0) return failWith(ENOSPC);
+            lastError_ = ENOSPC;
+            return part;
+        }
+        return inner_->writeAt(offset, data, size);
+    }
+    std::int64_t size() override { return plan_.spoil() ? failWith(EIO) : inner_->size(); }
+    bool truncate(std::int64_t size) override
+    {
+        return plan_.spoil() ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0 : inner_->truncate(size);
+    }
+    bool flush() override
+    {
+        return plan_.spoil() ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0 : inner_->flush();
+    }
+    store::LockStatus lock(std::int64_t offset, std::int64_t length) override
+    {
+        if (plan_.spoil()) {
+            failWith(EIO);
+            return store::LockStatus::Failed;
+        }
+        return inner_->lock(offset, length);
+    }
+    bool unlock(std::int64_t offset, std::int64_t length) override
+    {
+        return plan_.spoil() ? failWith(EIO) == 0 : inner_->unlock(offset, length);
+    }
+    int lastError() const override { return lastError_ ? lastError_ : inner_->lastError(); }
+
+private:
+    int failWith(int error)
+    {
+        lastError_ = error;
+        return -1;
+    }
+
+    std::unique_ptr<store::File> inner_;
+    FaultPlan& plan_;
+    int lastError_ = 0;
+};
+
+class FaultyFileSystem final : public store::FileSystem {
+public:
+    FaultPlan plan;
+
+    std::unique_ptr<store::File> open(const std::string& path, store::Access access, store::Sharing sharing,
+                                      bool writeThrough, store::OpenStatus& status) override
+    {
+        if (plan.spoil()) {
+            status = store::OpenStatus::OtherError;
+            return nullptr;
+        }
+        auto inner = store::systemFileSystem().open(path, access, sharing, writeThrough, status);
+        return inner ? std::make_unique<FaultyFile>(std::move(inner), plan) : nullptr;
+    }
+    std::unique_ptr<store::File> create(const std::string& path, store::OpenStatus& status) override
+    {
+        if (plan.spoil()) {
+            status = store::OpenStatus::OtherError;
+            return nullptr;
+        }
+        auto inner = store::systemFileSystem().create(path, status);
+        return inner ? std::make_unique<FaultyFile>(std::move(inner), plan) : nullptr;
+    }
+    bool exists(const std::string& path) override { return store::systemFileSystem().exists(path); }
+    bool isReadOnly(const std::string& path) override { return store::systemFileSystem().isReadOnly(path); }
+    bool remove(const std::string& path) override { return store::systemFileSystem().remove(path); }
+};
+
+}  // namespace testing_support
