@@ -70,6 +70,11 @@ struct IndexHeader {
     std::array<std::uint8_t, IndexPageSize> image{};  // the page as last read or written
 };
 
+// The key length of an index over columns: presence byte plus physical size
+// for each key column, and 4 more for the row-id suffix that makes every key
+// of a non-unique secondary index unique.
+std::uint16_t keyLengthFor(const std::vector<Column>& columns, const IndexDescriptor& index, bool secondary);
+
 // The header of a new, empty index file.
 IndexHeader newIndexHeader(bool primaryWithoutKeys);
 
