@@ -1,12 +1,12 @@
+#include "shell/application.h"
 #include "shell/umain.h"
-
-#include <QApplication>
+#include "shell/windowset.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName("Movara");
-    Tzmain mainWindow;
-    mainWindow.showMaximized();
+    Application application(argc, argv);
+    WindowSet windows;
+    buildWindowSet(windows);
+    windows.zmain->showMaximized();
     return application.exec();
 }

@@ -1,0 +1,55 @@
+#include "shell/windowset.h"
+
+#include "config/uchgpass.h"
+#include "config/udbfuncs.h"
+#include "config/ugetname.h"
+#include "config/ugetpass.h"
+#include "shell/uabout.h"
+#include "shell/umain.h"
+
+const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
+                                              QStringLiteral("NetKPH"), QStringLiteral("Date")};
+const QStringList ResultsSelection::FilterItems{QStringLiteral("All results"), QStringLiteral("Alphanumeric"),
+                                                QStringLiteral("Alpha"), QStringLiteral("Numeric")};
+
+QString ResultsSelection::sortText() const
+{
+    return sortIndex >= 0 && sortIndex < SortItems.size() ? SortItems[sortIndex] : QString();
+}
+
+void WindowSlot::setFactory(Factory make)
+{
+    factory = std::move(make);
+}
+
+void WindowSlot::build()
+{
+    held.reset();
+    if (factory) held = factory();
+}
+
+int WindowSlot::exec()
+{
+    return held ? held->exec() : QDialog::Rejected;
+}
+
+WindowSet::WindowSet() = default;
+
+WindowSet::~WindowSet() = default;
+
+void buildWindowSet(WindowSet& windows)
+{
+    windows.zmain = std::make_unique<Tzmain>(windows);
+    windows.settingsform.build();
+    if (!windows.dbfuncs) windows.dbfuncs = std::make_unique<Tdbfuncs>();
+    windows.getpasswordForm = std::make_unique<TgetpasswordForm>();
+    windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
+    windows.numerictestform.build();
+    windows.newnumerictestform.build();
+    windows.resultsForm.build();
+    windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
+    windows.alphanumerictestform.build();
+    windows.alphatestform.build();
+    windows.rewritean.build();
+    windows.aboutform = std::make_unique<Taboutform>();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+// The window set: every window of the run, built at start-up in its fixed
+// order and kept until the run ends, each held by a reference of its own.
+// The main window is built first, so it is the program's main window.
+//
+// Windows held by a WindowSlot are opened through the slot; a slot whose
+// window class has not joined the program yet holds nothing, and opening it
+// does nothing. The three test windows are the only ones ever discarded and
+// built again (after a change of the window scale).
+
+#include <functional>
+#include <memory>
+
+#include <QDialog>
+#include <QStringList>
+
+class Tzmain;
+class Tdbfuncs;
+class TgetpasswordForm;
+class Tpasswordchangeform;
+class Tgetnameform;
+class Taboutform;
+
+class WindowSlot {
+public:
+    using Factory = std::function<std::unique_ptr<QDialog>()>;
+
+    void setFactory(Factory make);
+    bool hasFactory() const { return bool(factory); }
+
+    // Builds the window afresh, from its designed size; the window held
+    // before is discarded first.
+    void build();
+    QDialog* window() const { return held.get(); }
+
+    // Shows the window modally and returns its result; QDialog::Rejected
+    // when there is no window.
+    int exec();
+
+private:
+    Factory factory;
+    std::unique_ptr<QDialog> held;
+};
+
+// The sort box, filter box and index name of the results window, which the
+// main window sets once, at its first show. Held here until the results
+// window exists and takes them over.
+struct ResultsSelection {
+    static const QStringList SortItems;    // "Name", "KPH", "NetKPH", "Date"
+    static const QStringList FilterItems;  // "All results", "Alphanumeric", "Alpha", "Numeric"
+
+    int sortIndex = -1;  // -1: no item selected, the box reads empty
+    int filterIndex = -1;
+    QString indexName;
+
+    QString sortText() const;
+};
+
+struct WindowSet {
+    WindowSet();
+    ~WindowSet();
+    WindowSet(const WindowSet&) = delete;
+    WindowSet& operator=(const WindowSet&) = delete;
+
+    std::unique_ptr<Tzmain> zmain;                            // 1
+    WindowSlot settingsform;                                  // 2 Tsettingsform
+    std::unique_ptr<Tdbfuncs> dbfuncs;                        // 3
+    std::unique_ptr<TgetpasswordForm> getpasswordForm;        // 4
+    std::unique_ptr<Tpasswordchangeform> passwordchangeform;  // 5
+    WindowSlot numerictestform;                               // 6 Tnumerictestform
+    WindowSlot newnumerictestform;                            // 7 Tnewnumerictestform
+    // 8 TshowitForm, the result report window: opened by the test and
+    //   results windows only.
+    WindowSlot resultsForm;  // 9 TresultsForm
+    ResultsSelection resultsSelection;
+    std::unique_ptr<Tgetnameform> getnameform;  // 10
+    WindowSlot alphanumerictestform;            // 11 Talphanumerictestform
+    WindowSlot alphatestform;                   // 12 Talphatestform
+    // 13 Tprintresultsform, the holder of the printed list: sets the short
+    //    date format when it is built.
+    WindowSlot rewritean;                   // 14 Trewritean
+    std::unique_ptr<Taboutform> aboutform;  // 15
+};
+
+// Builds every window in the fixed order, each slot that has a factory
+// included. A configuration access module already in place (a test's own) is
+// kept.
+void buildWindowSet(WindowSet& windows);

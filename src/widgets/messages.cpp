@@ -1,0 +1,73 @@
+#include "widgets/messages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+QWidget* boxParent()
+{
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+
+int showBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+            QMessageBox::StandardButton escapeButton)
+{
+    QMessageBox box(icon, title, text, buttons, boxParent());
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+    return box.exec();
+}
+
+QtMessageService screenService;
+MessageService* currentService = &screenService;
+
+}  // namespace
+
+void QtMessageService::errorBox(const QString& text)
+{
+    showBox(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, QMessageBox::Ok,
+            QMessageBox::Ok);
+}
+
+bool QtMessageService::confirmBox(const QString& text, ConfirmButtons buttons)
+{
+    const bool yesNo = buttons == ConfirmButtons::YesNo;
+    const auto accept = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
+    const auto refuse = yesNo ? QMessageBox::No : QMessageBox::Cancel;
+    return showBox(QMessageBox::Question, QStringLiteral("Confirm"), text, accept | refuse, accept, refuse) ==
+           accept;
+}
+
+void QtMessageService::messageBox(const QString& text)
+{
+    showBox(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtMessageService::errorDisplay(const QString& text)
+{
+    showBox(QMessageBox::Critical, ApplicationTitle, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+MessageService& messages()
+{
+    return *currentService;
+}
+
+void setMessageService(MessageService* service)
+{
+    currentService = service ? service : &screenService;
+}
+
+QString withFullStop(const QString& text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.')) return text + QLatin1Char('.');
+    return text;
+}
+
+void showErrorDisplay(const QString& errorText)
+{
+    messages().errorDisplay(withFullStop(errorText));
+}

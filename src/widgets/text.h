@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The text with every leading and trailing character of code 32 or less
+// (blanks and control characters) removed.
+QString trimBlanks(const QString& text);
