@@ -204,7 +204,7 @@ bool IndexFile::holds(int index, const IndexPage& page, int at, const Key& key) 
 
 IndexFile::Path IndexFile::descend(int index, const Key& key)
 {
-    assert(key.size() == formats_[index].keyLength);
+    assert(key.size() == static_cast<std::size_t>(formats_[index].keyLength));
     Path path;
     IndexPage* page = &pinRoot(index);
     while (!page->isLeaf()) {

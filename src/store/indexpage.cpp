@@ -122,7 +122,7 @@ int decodeLeafEntry(const PageFormat& format, const std::uint8_t* in, int space,
     int size = CutBytes + cut.storedBytes(length) + SlotBytes;
     if (space < size) return 0;
     const std::uint8_t* at = in + CutBytes;
-    std::memcpy(key, previous, cut.shared);
+    if (cut.shared > 0) std::memcpy(key, previous, cut.shared);
     int head = end - cut.dropped - cut.shared;
     std::memcpy(key + cut.shared, at, head);
     at += head;

@@ -7,30 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
-#include <fstream>
-#include <iterator>
 
 using namespace store;
 using namespace testing_support;
 
 namespace {
-
-std::vector<std::uint8_t> bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string messageOf(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (const StoreError& error) {
-        return error.what();
-    }
-    return "no failure";
-}
 
 // A primary index over three strings of 250 characters: 756-byte keys, five
 // to a page.
@@ -65,6 +46,15 @@ protected:
     SlotLayout layout;
     std::unique_ptr<IndexFile> file;
 };
+
+// A table with one integer column, its primary key.
+IndexHeader integerKeyed(SlotLayout& layout)
+{
+    layout.add("n", FieldType::Integer);
+    IndexDescriptor primary;
+    primary.columns = {1};
+    return indexHeaderFor(layout, primary, {});
+}
 
 }  // namespace
 
@@ -224,10 +214,7 @@ TEST(IndexFileOpening, ChecksTheVersionAndThatTheDescriptorsFitTheColumns)
 {
     TempDir dir;
     SlotLayout layout;
-    layout.add("n", FieldType::Integer);
-    IndexDescriptor primary;
-    primary.columns = {1};
-    IndexHeader header = indexHeaderFor(layout, primary, {});
+    IndexHeader header = integerKeyed(layout);
     header.version = 4;
     writeIndexFile(dir.file("old.IDX"), header);
     EXPECT_EQ(messageOf([&] { IndexFile(openForWriting(dir.file("old.IDX")), "old.dat", layout.columns()); }),
@@ -267,10 +254,7 @@ TEST(IndexFileLimits, TheFileMayNotGrowPastTwoBillionBytes)
 {
     TempDir dir;
     SlotLayout layout;
-    layout.add("n", FieldType::Integer);
-    IndexDescriptor primary;
-    primary.columns = {1};
-    IndexHeader header = indexHeaderFor(layout, primary, {});
+    IndexHeader header = integerKeyed(layout);
     header.endOfFile = 1999998976;  // a page here would end past 2000000000 bytes
     writeIndexFile(dir.file("big.IDX"), header);
     IndexFile file(openForWriting(dir.file("big.IDX")), "big.dat", layout.columns());

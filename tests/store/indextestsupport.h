@@ -7,9 +7,13 @@
 #include "store/file.h"
 #include "store/indexheader.h"
 #include "store/schema.h"
+#include "store/storeerror.h"
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -154,6 +158,23 @@ inline std::unique_ptr<store::File> openForWriting(const std::string& path,
     auto file = fileSystem.open(path, store::Access::ReadWrite, store::Sharing::Shared, false, status);
     if (!file) throw std::runtime_error("cannot open " + path);
     return file;
+}
+
+inline std::vector<std::uint8_t> bytesOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The message of the store failure that work ends with.
+inline std::string messageOf(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const store::StoreError& error) {
+        return error.what();
+    }
+    return "no failure";
 }
 
 }  // namespace testing_support

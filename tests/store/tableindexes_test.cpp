@@ -10,9 +10,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -110,22 +107,6 @@ IndexHeader testHeader(const SlotLayout& layout, bool primaryKeys = true)
     IndexDescriptor codes = secondary("Code", {Code}, Compression::None);
     codes.unique = true;
     return indexHeaderFor(layout, primary, {names, cities, amounts, notes, codes});
-}
-
-std::string messageOf(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (const StoreError& error) {
-        return error.what();
-    }
-    return "no failure";
-}
-
-std::vector<std::uint8_t> bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 // The data file's side, kept in memory: slots, the deleted-slot chain, row
@@ -302,6 +283,15 @@ protected:
         }
     }
 
+    // Appends random rows, leaving out those that would clash, until count are stored.
+    void fill(RandomRows& random, std::size_t count)
+    {
+        while (model.live.size() < count) {
+            Row row = random.row();
+            if (!model.clashes(row, 0)) model.append(*indexes, row);
+        }
+    }
+
     void checkFile()
     {
         indexes->writeBack();
@@ -377,10 +367,7 @@ TEST_F(TableIndexesTest, ADuplicateKeyLeavesEveryIndexByteForByteUnchanged)
 {
     create();
     RandomRows random(5);
-    while (model.live.size() < 60) {
-        Row row = random.row();
-        if (!model.clashes(row, 0)) model.append(*indexes, row);
-    }
+    fill(random, 60);
     indexes->writeBack();
     std::vector<std::uint8_t> before = bytesOf(path);
     const Row& existing = model.live.begin()->second;
@@ -491,10 +478,7 @@ TEST_F(TableIndexesTest, InjectedFaultsFailWithAStoreMessageAndLeaveTheIndexesSo
 {
     create();
     RandomRows random(7);
-    while (model.live.size() < 300) {
-        Row row = random.row();
-        if (!model.clashes(row, 0)) model.append(*indexes, row);
-    }
+    fill(random, 300);
     indexes->writeBack();
     indexes.reset();
     std::string pristine = dir.file("pristine.IDX");
