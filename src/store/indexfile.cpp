@@ -110,7 +110,12 @@ int IndexFile::findIndex(const std::string& name) const
 void IndexFile::readPage(int index, std::int32_t offset, IndexPage& page)
 {
     std::array<std::uint8_t, IndexPageSize> image{};
-    std::int64_t got = file_->readAt(offset, image.data(), IndexPageSize);
+    std::int64_t got = -1;
+    auto read = [&] { got = file_->readAt(offset, image.data(), IndexPageSize); };
+    if (readGuard_)
+        readGuard_(read);
+    else
+        read();
     if (got < 0) throw StoreError("Error reading from data file " + dataFileName_);
     if (got != IndexPageSize || !decodePage(formats_[index], image.data(), page)) corrupt();
     page.offset = offset;
@@ -620,6 +625,7 @@ std::int32_t IndexFile::storedChangeCounter()
 
 void IndexFile::dropCache()
 {
+    if (scopeDepth_ > 0) corrupt();
     for (PageCache& cache : caches_) cache.clear();
     changed_ = false;
     readHeader();

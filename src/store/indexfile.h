@@ -42,6 +42,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -132,9 +133,17 @@ public:
     // header is written at the next writeBack.
     void empty();
 
-    // For the lock layer's change detection: the counter of the cached
-    // header, the counter now on disk, and dropping every cached page
-    // (nothing may be waiting for write-back) to read the header again.
+    // For the lock layer. The file itself, for its byte-range locks.
+    File& diskFile() { return *file_; }
+    // Runs around every read of a page that is not cached, given the read
+    // to run: the place for the read lock. Unset, pages are simply read.
+    using ReadGuard = std::function<void(const std::function<void()>& read)>;
+    void setReadGuard(ReadGuard guard) { readGuard_ = std::move(guard); }
+    // Change detection: the counter of the cached header, the counter now on
+    // disk, and dropping every cached page to read the header again. Nothing
+    // may be waiting for write-back, and no call may be in progress: dropping
+    // pages under a running call fails with "Index page buffers corrupt ...",
+    // so the change check belongs where a whole call is locked.
     std::int32_t changeCounter() const { return header_.changeCounter; }
     std::int32_t storedChangeCounter();
     void dropCache();
@@ -220,6 +229,7 @@ private:
     std::array<PageFormat, DescriptorCount> formats_;
     std::vector<PageCache> caches_;
     bool changed_ = false;  // something waits for write-back
+    ReadGuard readGuard_;
 
     int scopeDepth_ = 0;
     std::vector<std::pair<int, std::int32_t>> pins_;

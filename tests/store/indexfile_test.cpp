@@ -298,3 +298,26 @@ TEST(PageCacheTest, TheLeastRecentlyUsedBufferIsReusedAndWrittenBackWhenChanged)
     EXPECT_EQ(cache.find(12288), nullptr);
     EXPECT_NE(cache.find(8192), nullptr);
 }
+
+TEST_F(WideKeys, EveryPageReadRunsInsideTheReadGuardWhichMayNotDropTheCache)
+{
+    insert({1, 2, 3, 4, 5, 6, 7, 8, 9});
+    file->writeBack();
+    file->dropCache();
+    int guarded = 0;
+    file->setReadGuard([&](const std::function<void()>& read) {
+        ++guarded;
+        read();
+    });
+    std::int64_t before = file->pageReads();
+    EXPECT_EQ(file->last(PrimaryIndex)->slot, 9);
+    EXPECT_EQ(guarded, file->pageReads() - before);
+    EXPECT_EQ(guarded, 2);
+
+    file->dropCache();
+    file->setReadGuard([&](const std::function<void()>& read) {
+        file->dropCache();
+        read();
+    });
+    EXPECT_EQ(messageOf([&] { file->first(PrimaryIndex); }), "Index page buffers corrupt in data file t.dat");
+}
