@@ -34,16 +34,6 @@ const std::uint8_t* entries(const Image& image) { return image.data() + pagehead
 
 }  // namespace
 
-TEST(IndexPage, CapacitiesFollowTheKeyLength)
-{
-    PageFormat format{756, Compression::None, false};
-    EXPECT_EQ(format.leafCapacity(), 5);
-    EXPECT_EQ(format.interiorCapacity(), 5);
-    PageFormat deleted{5, Compression::None, false};
-    EXPECT_EQ(deleted.leafCapacity(), 371);
-    EXPECT_EQ(deleted.interiorCapacity(), 272);
-}
-
 TEST(IndexPage, LeadingCompressionStoresTheBytesAfterThoseSharedWithThePreviousKey)
 {
     PageFormat format{6, Compression::Leading, false};
