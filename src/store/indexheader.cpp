@@ -64,12 +64,14 @@ void encodeDescriptor(const IndexDescriptor& index, std::uint8_t* at)
 
 }  // namespace
 
+int keyPartSize(const Column& column) { return 1 + (column.isAutoIncrement() ? 4 : column.physicalSize); }
+
 std::uint16_t keyLengthFor(const std::vector<Column>& columns, const IndexDescriptor& index, bool secondary)
 {
     int length = 0;
     for (std::uint16_t number : index.columns)
         for (const Column& column : columns)
-            if (column.number == number) length += column.physicalSize + 1;
+            if (column.number == number) length += keyPartSize(column);
     if (secondary && !index.unique) length += 4;
     return static_cast<std::uint16_t>(length);
 }

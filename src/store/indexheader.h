@@ -70,6 +70,10 @@ struct IndexHeader {
     std::array<std::uint8_t, IndexPageSize> image{};  // the page as last read or written
 };
 
+// The bytes a key column takes in a key: its presence byte and its value,
+// which for an auto-increment column is the 32-bit row id.
+int keyPartSize(const Column& column);
+
 // The key length of an index over columns: presence byte plus physical size
 // for each key column, and 4 more for the row-id suffix that makes every key
 // of a non-unique secondary index unique.

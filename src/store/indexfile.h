@@ -1,0 +1,244 @@
+#pragma once
+
+// The index file (.IDX) of a table: the header page (indexheader.h) and the
+// pages of its indexes (indexpage.h), each index a counted B-tree.
+//
+// Indexes are numbered by their descriptors: 0 the primary index, 1 to the
+// secondary count the secondary indexes, 31 the deleted-slot index. Keys are
+// built and compared by keys.h; an index's order on disk is always ascending
+// key order (a whole-index descending index is read in reverse by its users).
+//
+// Invariants of a tree:
+//   - the descriptor names the root: kind 3 when it is a leaf, 0 when interior;
+//     every other page is kind 1 (interior) or 2 (leaf); all leaves are at one
+//     depth; no page in a tree is empty; an empty index has root 0
+//   - an interior entry carries the lowest key of its child's subtree and the
+//     number of keys in that subtree
+//   - the pages of each level are linked in key order by their previous and
+//     next offsets, 0 at both ends of the level
+//   - every key is unique within its index
+//
+// Inserting splits a page that has no room: the page keeps the first half of
+// its entries (rounded up), a new page after it on its level takes the rest,
+// and the parent gets an entry for it; a split root gets a new root of kind 0
+// above it. Removing a page's last entry gives the page to its index's
+// free-page chain (descriptor offset 90, linked through the pages' next
+// fields, the rest of each free page zero); a root left with one child hands
+// the root over to that child. New pages come from the head of the index's own
+// chain, else from the end-of-file offset, which grows by 4096 up to
+// 2000000000 bytes.
+//
+// Every change runs as one unit (Change): what it touched is restored when it
+// fails, so a failed insert leaves every index as it was. Changed pages and
+// the header stay in memory until writeBack writes the pages in offset order
+// and then the header page with its change counter increased by 1.
+
+#include "store/file.h"
+#include "store/indexheader.h"
+#include "store/indexpage.h"
+#include "store/keys.h"
+#include "store/pagecache.h"
+#include "store/tablelocale.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace store {
+
+inline constexpr int PrimaryIndex = 0;
+inline constexpr std::int64_t MaxIndexFileSize = 2000000000;
+
+struct IndexEntry {
+    Key key;
+    std::int32_t slot = 0;
+};
+
+class IndexFile {
+public:
+    // Opens the index file of the data file named dataFileName (the name all
+    // messages give) over the table's columns. Fails when the version is not
+    // 3 or the descriptors do not fit the columns.
+    IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
+              TableLocale locale = TableLocale());
+    IndexFile(const IndexFile&) = delete;
+    IndexFile& operator=(const IndexFile&) = delete;
+
+    const std::string& dataFileName() const { return dataFileName_; }
+    const std::vector<Column>& columns() const { return columns_; }
+    const IndexHeader& header() const { return header_; }
+    bool primaryHasKeyColumns() const { return !header_.primaryWithoutKeys; }
+    int secondaryCount() const { return header_.secondaryCount; }
+    // The primary, the secondary indexes and the deleted-slot index.
+    std::vector<int> indexesInUse() const;
+    const IndexDescriptor& descriptor(int index) const { return header_.descriptors[index]; }
+    const KeyBuilder& keyBuilder(int index) const { return keys_[index]; }
+    const PageFormat& pageFormat(int index) const { return formats_[index]; }
+    bool isUnique(int index) const;
+    // "Primary" for the primary index, else the descriptor's name.
+    std::string displayName(int index) const;
+    // The index of that name in any letter case; an empty name is the
+    // primary. Fails with "Invalid secondary index name ...".
+    int findIndex(const std::string& name) const;
+
+    // Reading in ascending key order.
+    std::int32_t keyCount(int index);
+    bool contains(int index, const Key& key);
+    std::optional<IndexEntry> first(int index);
+    std::optional<IndexEntry> last(int index);
+    std::optional<IndexEntry> atOrAfter(int index, const Key& key);
+    std::optional<IndexEntry> atOrBefore(int index, const Key& key);
+    std::optional<IndexEntry> after(int index, const Key& key);
+    std::optional<IndexEntry> before(int index, const Key& key);
+    // The keys before key, and whether key itself is there, from the subtree
+    // counts of the pages on the way to it.
+    struct Rank {
+        std::int32_t before = 0;
+        bool present = false;
+    };
+    Rank rank(int index, const Key& key);
+
+    // Fails with "Duplicate key found in index ..." for a key already there.
+    void insert(int index, const Key& key, std::int32_t slot);
+    // Fails with "Key not found in index ..." for a key not there.
+    void remove(int index, const Key& key);
+
+    std::int32_t rowCount() const { return header_.rowCount; }
+    void addRows(std::int32_t delta);
+
+    // Groups the changes made while it lives into one unit: unless commit is
+    // called, everything they did is undone when it ends. Changes nest; the
+    // outermost decides.
+    class Change {
+    public:
+        explicit Change(IndexFile& file);
+        ~Change();
+        Change(const Change&) = delete;
+        Change& operator=(const Change&) = delete;
+        void commit();
+
+    private:
+        IndexFile& file_;
+        bool ended_ = false;
+    };
+
+    // Writes the changed pages and, when anything changed, the header page
+    // with its change counter increased by 1.
+    void writeBack();
+    // Back to the header page alone: every index empty, row count 0. The
+    // header is written at the next writeBack.
+    void empty();
+
+    // For the lock layer. The file itself, for its byte-range locks.
+    File& diskFile() { return *file_; }
+    // Runs around every read of a page that is not cached, given the read
+    // to run: the place for the read lock. Unset, pages are simply read.
+    using ReadGuard = std::function<void(const std::function<void()>& read)>;
+    void setReadGuard(ReadGuard guard) { readGuard_ = std::move(guard); }
+    // Change detection: the counter of the cached header, the counter now on
+    // disk, and dropping every cached page to read the header again. Nothing
+    // may be waiting for write-back, and no call may be in progress: dropping
+    // pages under a running call fails with "Index page buffers corrupt ...",
+    // so the change check belongs where a whole call is locked.
+    std::int32_t changeCounter() const { return header_.changeCounter; }
+    std::int32_t storedChangeCounter();
+    void dropCache();
+
+    // Pages read from disk since the file was opened.
+    std::int64_t pageReads() const { return pageReads_; }
+    std::int64_t fileLength();
+    // A copy of a page of index, for checking tools.
+    IndexPage pageCopy(int index, std::int32_t offset);
+
+private:
+    struct Step {
+        IndexPage* page;
+        int at;  // leaf: first entry not below the key; interior: the child taken
+    };
+    struct Path {
+        std::vector<Step> steps;
+        std::int64_t before = 0;  // keys in the subtrees left of the path
+    };
+    struct Undo {
+        int index;
+        std::int32_t offset;
+        bool created;  // a page new at the end of the file
+        IndexPage before;
+        bool wasChanged;
+    };
+
+    // Pages pinned during a public call stay pinned until it returns (until
+    // the outermost Change ends when one is open).
+    class Scope {
+    public:
+        explicit Scope(IndexFile& file);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        IndexFile& file_;
+    };
+
+    void leaveScope();
+    void readHeader();
+    void checkDescriptors() const;
+    // The one place where pages are read from disk.
+    void readPage(int index, std::int32_t offset, IndexPage& page);
+    void writePages(const std::vector<std::pair<int, const IndexPage*>>& pages, std::size_t from, std::size_t to);
+
+    IndexPage& pin(int index, std::int32_t offset);
+    IndexPage& pinRoot(int index);
+    IndexPage& pinChild(int index, std::int32_t offset);
+    IndexPage& pinLeaf(int index, std::int32_t offset);
+    int compare(int index, const std::uint8_t* left, const std::uint8_t* right) const;
+    int lowerBound(int index, const IndexPage& page, const Key& key) const;
+    int childFor(int index, const IndexPage& page, const Key& key) const;
+    bool holds(int index, const IndexPage& page, int at, const Key& key) const;
+    Path descend(int index, const Key& key);
+    std::optional<IndexEntry> entryFrom(int index, IndexPage* page, int at);
+    std::optional<IndexEntry> entryBefore(int index, IndexPage* page, int at);
+    IndexEntry entryOf(const IndexPage& page, int at) const;
+
+    void beginChange();
+    void endChange(bool commit);
+    void rollback();
+    void touch(int index, IndexPage& page);
+    IndexPage& newPage(int index, PageKind kind);
+    void freePage(int index, IndexPage& page);
+    void placeEntry(int index, std::vector<IndexPage*>& run, std::size_t page, int at, const std::uint8_t* key,
+                    std::int32_t value, std::int32_t count);
+    void placeAfter(int index, std::vector<IndexPage*>& run, std::int32_t leftChild, const IndexPage& child);
+    IndexPage& splitPage(int index, IndexPage& page);
+    void growRoot(int index, std::vector<IndexPage*> run);
+    void collapseRoot(int index, IndexPage& root);
+
+    [[noreturn]] void corrupt() const;
+    [[noreturn]] void headerCorrupt() const;
+
+    std::unique_ptr<File> file_;
+    std::string dataFileName_;
+    std::vector<Column> columns_;
+    TableLocale locale_;
+    IndexHeader header_;
+    std::array<KeyBuilder, DescriptorCount> keys_;
+    std::array<PageFormat, DescriptorCount> formats_;
+    std::vector<PageCache> caches_;
+    bool changed_ = false;  // something waits for write-back
+    ReadGuard readGuard_;
+
+    int scopeDepth_ = 0;
+    std::vector<std::pair<int, std::int32_t>> pins_;
+    int changeDepth_ = 0;
+    std::vector<Undo> undo_;
+    IndexHeader headerBefore_;
+    bool changedBefore_ = false;
+
+    std::int64_t pageReads_ = 0;
+};
+
+}  // namespace store

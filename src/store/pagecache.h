@@ -1,0 +1,73 @@
+#pragma once
+
+// The page buffers of one index: at most 31 decoded pages. A page is pinned
+// while an operation works on it; when a page that is not cached is needed,
+// the least recently used unpinned buffer is taken, written back first when
+// its page changed. A page may be pinned at most 64 times at once; a 65th pin,
+// or a page needed while every buffer is pinned, fails with "Index page
+// buffers corrupt in data file ...". Descending through a cycle of corrupt
+// page links therefore ends with that failure rather than going on forever.
+
+#include "store/indexpage.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace store {
+
+class PageCache {
+public:
+    static constexpr int Buffers = 31;
+    static constexpr int MaxPins = 64;
+
+    // reader fills a buffer with the page at an offset; writer stores a
+    // changed page. Both fail by throwing.
+    using Reader = std::function<void(std::int32_t offset, IndexPage& page)>;
+    using Writer = std::function<void(const IndexPage& page)>;
+
+    PageCache(std::string dataFileName, Reader reader, Writer writer);
+
+    // The page at offset, read unless cached, pinned once more.
+    IndexPage& pin(std::int32_t offset);
+    // A buffer for a page that is not on disk yet, pinned and marked changed;
+    // its content is for the caller to set.
+    IndexPage& pinNew(std::int32_t offset);
+    // Offsets no longer cached are ignored.
+    void unpin(std::int32_t offset);
+
+    IndexPage* find(std::int32_t offset);
+    bool isChanged(std::int32_t offset) const;
+    void setChanged(std::int32_t offset, bool changed);
+    // Forgets the page, pinned or not, without writing it.
+    void discard(std::int32_t offset);
+    // Forgets every page without writing any.
+    void clear();
+
+    std::vector<const IndexPage*> changedPages() const;
+    int pinCount(std::int32_t offset) const;
+
+private:
+    struct Buffer {
+        IndexPage page;
+        bool used = false;
+        bool changed = false;
+        int pins = 0;
+        std::uint64_t lastUse = 0;
+    };
+
+    Buffer* bufferOf(std::int32_t offset);
+    const Buffer* bufferOf(std::int32_t offset) const;
+    Buffer& freeBuffer();
+    IndexPage& pinBuffer(Buffer& buffer);
+    [[noreturn]] void corrupt() const;
+
+    std::string dataFileName_;
+    Reader reader_;
+    Writer writer_;
+    std::vector<Buffer> buffers_;
+    std::uint64_t clock_ = 0;
+};
+
+}  // namespace store
