@@ -529,16 +529,8 @@ Value DataFile::value(const Row& row, int number)
         return id == 0 ? Value() : Value(std::int64_t{id});
     }
     if (column.computed) return Value();
-    const std::uint8_t* place = row.image.data() + column.offset;
-    if (!column.isBlob()) return decodeValue(column, place);
-    std::string content;
-    if (int open = openValueOf(row, column); open >= 0) {
-        content = memo_->content(open);
-    } else if (std::int32_t first = bytes::getI32(place + 1); place[0] != 0 && first != 0) {
-        int reading = memo_->openValue(row.slot, first, false);
-        content = memo_->content(reading);
-        memo_->closeValue(reading);
-    }
+    if (!column.isBlob()) return decodeValue(column, row.image.data() + column.offset);
+    std::string content = readBlob(row, number);
     if (content.empty()) return Value();
     return column.isMemo() ? Value(std::move(content)) : Value(Bytes{std::move(content)});
 }
@@ -549,14 +541,41 @@ void DataFile::setValue(Row& row, int number, const Value& value)
     if (row.image.size() != header_.slotSize) throw StoreError(messages::recordBuffersCorrupt(name()));
     if (!column.isStored()) throw StoreError("Field '" + column.name + "' cannot be modified");
     Value converted = valueFor(column, value);
-    std::uint8_t* place = row.image.data() + column.offset;
     if (!column.isBlob()) {
-        encodeValue(column, converted, place);
+        encodeValue(column, converted, row.image.data() + column.offset);
         return;
     }
     std::string content;
     if (auto text = std::get_if<std::string>(&converted)) content = *text;
     if (auto raw = std::get_if<Bytes>(&converted)) content = raw->data;
+    writeBlob(row, number, std::move(content));
+}
+
+const Column& DataFile::blobColumn(const Row& row, int number) const
+{
+    const Column& column = this->column(number);
+    if (!column.isBlob()) throw StoreError(messages::invalidBlobField(column.name, name()));
+    if (row.image.size() != header_.slotSize) throw StoreError(messages::recordBuffersCorrupt(name()));
+    return column;
+}
+
+std::string DataFile::readBlob(const Row& row, int number)
+{
+    const Column& column = blobColumn(row, number);
+    if (int open = openValueOf(row, column); open >= 0) return memo_->content(open);
+    const std::uint8_t* place = row.image.data() + column.offset;
+    std::int32_t first = bytes::getI32(place + 1);
+    if (place[0] == 0 || first == 0) return {};
+    int reading = memo_->openValue(row.slot, first, false);
+    std::string content = memo_->content(reading);
+    memo_->closeValue(reading);
+    return content;
+}
+
+void DataFile::writeBlob(Row& row, int number, std::string content)
+{
+    const Column& column = blobColumn(row, number);
+    std::uint8_t* place = row.image.data() + column.offset;
     int open = openValueOf(row, column);
     if (open < 0) {
         std::int32_t first = place[0] != 0 ? std::max(0, bytes::getI32(place + 1)) : 0;

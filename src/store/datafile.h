@@ -248,6 +248,10 @@ public:
     bool isDeleted(std::int32_t slot);
     Value value(const Row& row, int column);
     void setValue(Row& row, int column, const Value& value);
+    // The whole value of a memo or binary column, as it is or as the row
+    // will store it; other columns fail with "Invalid blob field ...".
+    std::string readBlob(const Row& row, int column);
+    void writeBlob(Row& row, int column, std::string content);
     // Drops the row's open memo values (a row given up before it is stored).
     void release(Row& row);
 
@@ -295,6 +299,7 @@ private:
     void claimSlot(std::int32_t slot, const std::vector<std::uint8_t>& deletedImage);
     std::int32_t nextRowId();
     int openValueOf(const Row& row, const Column& column) const;
+    const Column& blobColumn(const Row& row, int number) const;
     void writeMemoValues(const Row& row, std::vector<std::uint8_t>& image, std::int32_t slot);
     void closeMemoValues(const Row& row);
     void freeMemoValues(const std::vector<std::uint8_t>& image, std::int32_t slot);
