@@ -8,8 +8,24 @@
 // Slot images are the R bytes of a slot exactly as they stand in the data file
 // (state byte, slot number, row id, then each stored column's presence byte and
 // value), so that keys can be built from the stored bytes.
+//
+// Each append, change, delete and emptying is an operation: the data file
+// calls beginOperation() before its first step and endOperation() after its
+// last. When a step fails, the data file calls rollBack() instead, and the
+// indexes put back what the operation changed, in memory and in whatever
+// writeBack() already wrote, so that a failed operation leaves the table as
+// it was.
+
+#include "store/file.h"
+#include "store/localehook.h"
+#include "store/schema.h"
+#include "store/tablefiles.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace store {
 
@@ -36,10 +52,31 @@ public:
     // The row in slot, whose image was image, was deleted.
     virtual void rowDeleted(std::int32_t slot, const std::uint8_t* image) = 0;
 
-    // Every row is gone: back to the header page alone.
+    // Every row is gone: back to the header page alone, on disk at once.
     virtual void emptied() = 0;
     // Write changed pages and, when anything changed, the header page.
     virtual void writeBack() = 0;
+
+    virtual void beginOperation() = 0;
+    virtual void endOperation() = 0;
+    // Must not throw: it runs while the operation's own failure is on its way.
+    virtual void rollBack() noexcept = 0;
 };
+
+// What the data file hands over when it opens its table's index file, after
+// its own checks (step 8 of opening).
+struct IndexOpenRequest {
+    FileSystem& files;
+    std::string path;          // the .IDX file
+    std::string dataFileName;  // named in every message
+    Access access;
+    OpenMode mode;
+    const std::vector<Column>& columns;
+    const LocaleHook& locales;
+    std::int16_t languageId;
+    std::uint16_t sortId;
+};
+
+using IndexOpener = std::function<std::unique_ptr<RowIndexes>(const IndexOpenRequest&)>;
 
 }  // namespace store

@@ -22,13 +22,15 @@ struct FaultPlan {
     long atCall = -1;  // the 0-based call that goes wrong
     long calls = 0;    // calls seen so far (opens, reads, writes, sizes, truncates, flushes, locks)
     bool fired = false;
+    std::string firedOn;  // the kind of call spoiled: "open", "read", "write", "size", ...
 
     // Counts a call and says whether this is the one to spoil.
-    bool spoil()
+    bool spoil(const char* kind)
     {
         long index = calls++;
         if (fault == Fault::None || index != atCall) return false;
         fired = true;
+        firedOn = kind;
         return true;
     }
     void arm(Fault kind, long call)
@@ -37,6 +39,7 @@ struct FaultPlan {
         atCall = call;
         calls = 0;
         fired = false;
+        firedOn.clear();
     }
     void disarm() { arm(Fault::None, -1); }
 };
@@ -47,7 +50,7 @@ public:
 
     std::int64_t readAt(std::int64_t offset, void* data, std::int64_t size) override
     {
-        if (plan_.spoil()) {
+        if (plan_.spoil("read")) {
             if (plan_.fault == Fault::ShortTransfer && size > 1) return inner_->readAt(offset, data, size / 2);
             return failWith(EIO);
         }
@@ -55,7 +58,7 @@ public:
     }
     std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) override
     {
-        if (plan_.spoil()) {
+        if (plan_.spoil("write")) {
             if (plan_.fault == Fault::Error) return failWith(EIO);
             // A short write and a full disk both store only part of the data.
             std::int64_t part = size / 2;
@@ -66,18 +69,19 @@ public:
         }
         return inner_->writeAt(offset, data, size);
     }
-    std::int64_t size() override { return plan_.spoil() ? failWith(EIO) : inner_->size(); }
+    std::int64_t size() override { return plan_.spoil("size") ? failWith(EIO) : inner_->size(); }
     bool truncate(std::int64_t size) override
     {
-        return plan_.spoil() ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0 : inner_->truncate(size);
+        return plan_.spoil("truncate") ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0
+                                      : inner_->truncate(size);
     }
     bool flush() override
     {
-        return plan_.spoil() ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0 : inner_->flush();
+        return plan_.spoil("flush") ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0 : inner_->flush();
     }
     store::LockStatus lock(std::int64_t offset, std::int64_t length) override
     {
-        if (plan_.spoil()) {
+        if (plan_.spoil("lock")) {
             failWith(EIO);
             return store::LockStatus::Failed;
         }
@@ -85,7 +89,7 @@ public:
     }
     bool unlock(std::int64_t offset, std::int64_t length) override
     {
-        return plan_.spoil() ? failWith(EIO) == 0 : inner_->unlock(offset, length);
+        return plan_.spoil("unlock") ? failWith(EIO) == 0 : inner_->unlock(offset, length);
     }
     int lastError() const override { return lastError_ ? lastError_ : inner_->lastError(); }
 
@@ -108,7 +112,7 @@ public:
     std::unique_ptr<store::File> open(const std::string& path, store::Access access, store::Sharing sharing,
                                       bool writeThrough, store::OpenStatus& status) override
     {
-        if (plan.spoil()) {
+        if (plan.spoil("open")) {
             status = store::OpenStatus::OtherError;
             return nullptr;
         }
@@ -117,7 +121,7 @@ public:
     }
     std::unique_ptr<store::File> create(const std::string& path, store::OpenStatus& status) override
     {
-        if (plan.spoil()) {
+        if (plan.spoil("create")) {
             status = store::OpenStatus::OtherError;
             return nullptr;
         }

@@ -1,0 +1,51 @@
+#pragma once
+
+// The file set of a table and how its files are opened.
+//
+// Names: the data file keeps the table name when its extension is "dat" in
+// any letter case, otherwise ".DAT" takes the place of the extension (or is
+// added); the index file and the memo file take the same stem with ".IDX"
+// and ".BLB". So "config.dat" is stored in config.dat, config.IDX and
+// config.BLB.
+//
+// Opening: all files of a table are opened together, as existing files, with
+// the same mode. A data file with the read-only attribute makes the whole
+// table read-only. Failures name the table by its data file.
+
+#include "store/file.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace store {
+
+struct TableFileNames {
+    std::string data;
+    std::string index;
+    std::string memo;
+};
+
+TableFileNames tableFileNames(const std::string& tableName);
+
+struct OpenMode {
+    Sharing sharing = Sharing::Shared;
+    bool readOnly = false;      // asked for by the caller; the read-only attribute forces it too
+    bool writeThrough = false;  // every write goes through to the disk at once
+};
+
+// Opens one file of the table named by dataFileName, failing with
+// "Invalid path or file name ...", "Access denied ...", "Too many files open
+// ..." or "An unknown operating system error ..." as the system answers.
+std::unique_ptr<File> openTableFile(FileSystem& files, const std::string& path, const std::string& dataFileName,
+                                    Access access, const OpenMode& mode);
+
+// Exact transfers that fail with "Error reading from data file ..." and
+// "Error writing to data file ...". A read that comes back short fails too.
+void readOrFail(File& file, std::int64_t offset, void* data, std::int64_t size, const std::string& dataFileName);
+void writeOrFail(File& file, std::int64_t offset, const void* data, std::int64_t size,
+                 const std::string& dataFileName);
+void truncateOrFail(File& file, std::int64_t size, const std::string& dataFileName);
+std::int64_t sizeOrFail(File& file, const std::string& dataFileName);
+
+}  // namespace store

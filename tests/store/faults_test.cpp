@@ -1,0 +1,186 @@
+// A failure at any file call of an append, a change or a delete leaves the
+// table as it was: in memory, where the same handle goes on working, and on
+// disk, where the files still open, check sound and hold the same rows.
+
+#include "store/datafile.h"
+#include "store/headeronlyindexes.h"
+#include "store/storeerror.h"
+#include "store/tablecheck.h"
+#include "support/faultyfilesystem.h"
+#include "support/tables.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace store;
+using namespace testing_support;
+
+namespace {
+
+using Operation = std::function<void(DataFile&)>;
+
+std::string memoText(std::size_t length, char fill) { return std::string(length, fill); }
+
+// Everything a caller can see of the table, headers included.
+std::vector<std::string> stateOf(DataFile& data)
+{
+    std::vector<std::string> lines;
+    const DataHeader& header = data.header();
+    lines.push_back("data " + std::to_string(header.nextSlot) + " " + std::to_string(header.deletedChain) + " " +
+                    std::to_string(header.lastRowId) + " " + std::to_string(header.changeCounter));
+    const MemoHeader& memo = data.memo()->header();
+    lines.push_back("memo " + std::to_string(memo.freeHead) + " " + std::to_string(memo.endOfFile) + " " +
+                    std::to_string(memo.changeCounter));
+    lines.push_back("rows " + std::to_string(static_cast<HeaderOnlyIndexes&>(data.indexes()).header().rowCount));
+    for (std::int32_t slot = 1; slot <= data.slotCount(); ++slot) {
+        Row row = data.readRow(slot);
+        std::string line = row.image[slot::State] == slot::InUse ? "live" : "deleted";
+        if (line == "live")
+            for (const Column& column : data.columns()) line += "|" + textOf(column, data.value(row, column.number));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void readEverything(DataFile& data) { stateOf(data); }
+
+class FaultyOperations : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        createTable(systemFileSystem(), path,
+                    schemaOf({columnSpec("NAME", "string", 20), columnSpec("N", "integer"), columnSpec("M", "memo")},
+                             keyed() ? std::vector<std::string>{"N"} : std::vector<std::string>{}));
+        auto data = openTable(path);
+        const std::size_t lengths[] = {1500, 300, 600, 800};
+        for (int i = 0; i < 4; ++i) {
+            Row row = data->newRow();
+            data->setValue(row, 1, "row " + std::to_string(i + 1));
+            data->setValue(row, 2, std::int64_t{i + 1});
+            data->writeBlob(row, 3, memoText(lengths[i], static_cast<char>('a' + i)));
+            data->append(row);
+        }
+        data->remove(3);
+        pristineState = stateOf(*data);
+        data->close();
+        for (const std::string& file : files()) pristine.push_back(readFile(file));
+    }
+
+    bool keyed() const { return GetParam(); }
+    std::vector<std::string> files() const { return {path, dir.file("t.IDX"), dir.file("t.BLB")}; }
+    void restore()
+    {
+        for (std::size_t i = 0; i < pristine.size(); ++i) writeFile(files()[i], pristine[i]);
+    }
+
+    long callsOf(const Operation& operation)
+    {
+        restore();
+        FaultyFileSystem counting;
+        auto data = openTable(path, Sharing::Shared, counting);
+        readEverything(*data);
+        counting.plan.calls = 0;
+        operation(*data);
+        return counting.plan.calls;
+    }
+
+    // Fails each call of the operation in turn with each kind of fault.
+    void failEachCall(const Operation& operation)
+    {
+        long calls = callsOf(operation);
+        ASSERT_GT(calls, 0);
+        for (Fault fault : {Fault::Error, Fault::ShortTransfer, Fault::DiskFull})
+            for (long call = 0; call < calls; ++call) {
+                SCOPED_TRACE("fault " + std::to_string(static_cast<int>(fault)) + " at call " + std::to_string(call));
+                failAt(operation, fault, call);
+                if (HasFatalFailure()) return;
+            }
+    }
+
+    void failAt(const Operation& operation, Fault fault, long call)
+    {
+        restore();
+        FaultyFileSystem faulty;
+        auto data = openTable(path, Sharing::Shared, faulty);
+        readEverything(*data);
+        faulty.plan.arm(fault, call);
+        std::string message = failureOf([&] { operation(*data); });
+        ASSERT_TRUE(faulty.plan.fired);
+        bool reading = faulty.plan.firedOn == "read" || faulty.plan.firedOn == "size";
+        EXPECT_EQ(message, (reading ? "Error reading from data file " : "Error writing to data file ") + path)
+            << "on " << faulty.plan.firedOn;
+        faulty.plan.disarm();
+        EXPECT_EQ(stateOf(*data), pristineState);
+        operation(*data);  // the same handle goes on as if nothing had happened
+        data.reset();
+
+        restore();
+        data = openTable(path, Sharing::Shared, faulty);
+        readEverything(*data);
+        faulty.plan.arm(fault, call);
+        failureOf([&] { operation(*data); });
+        data->close();
+        auto reopened = openTable(path);
+        EXPECT_EQ(stateOf(*reopened), pristineState);
+        EXPECT_EQ(checkDataFile(*reopened), std::vector<std::string>{});
+        EXPECT_EQ(checkMemoFile(*reopened), std::vector<std::string>{});
+        operation(*reopened);
+        EXPECT_EQ(checkMemoFile(*reopened), std::vector<std::string>{});
+    }
+
+    TempDir dir;
+    std::string path = dir.file("t.dat");
+    std::vector<std::vector<std::uint8_t>> pristine;
+    std::vector<std::string> pristineState;
+};
+
+Operation appending()
+{
+    return [](DataFile& data) {
+        Row row = data.newRow();
+        data.setValue(row, 1, std::string("new"));
+        data.setValue(row, 2, std::int64_t{99});
+        data.writeBlob(row, 3, memoText(2000, 'n'));
+        try {
+            data.append(row);
+        } catch (...) {
+            data.release(row);
+            throw;
+        }
+    };
+}
+
+Operation changing(std::int32_t slot, std::size_t length)
+{
+    return [=](DataFile& data) {
+        Row row = data.readRow(slot);
+        data.setValue(row, 1, std::string("changed"));
+        data.writeBlob(row, 3, memoText(length, 'c'));
+        try {
+            data.change(row);
+        } catch (...) {
+            data.release(row);
+            throw;
+        }
+    };
+}
+
+Operation deleting(std::int32_t slot)
+{
+    return [=](DataFile& data) { data.remove(slot); };
+}
+
+}  // namespace
+
+TEST_P(FaultyOperations, AFailedAppendLeavesTheTableAsItWas) { failEachCall(appending()); }
+
+TEST_P(FaultyOperations, AFailedChangeThatGrowsAMemoLeavesTheTableAsItWas) { failEachCall(changing(2, 1600)); }
+
+TEST_P(FaultyOperations, AFailedChangeThatShortensAMemoLeavesTheTableAsItWas) { failEachCall(changing(1, 100)); }
+
+TEST_P(FaultyOperations, AFailedDeleteLeavesTheTableAsItWas) { failEachCall(deleting(4)); }
+
+INSTANTIATE_TEST_SUITE_P(PrimaryIndex, FaultyOperations, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "WithKeyColumns" : "WithoutKeyColumns"; });
