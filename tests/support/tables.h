@@ -5,6 +5,7 @@
 #include "store/createtable.h"
 #include "store/datafile.h"
 #include "store/schema.h"
+#include "store/storeerror.h"
 
 #include <cstdint>
 #include <fstream>
