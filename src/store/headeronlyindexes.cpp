@@ -45,7 +45,7 @@ void HeaderOnlyIndexes::emptied()
     header_.rowCount = 0;
     header_.endOfFile = IndexPageSize;
     for (IndexDescriptor& index : header_.descriptors) index.root = index.freePage = 0;
-    writeHeader();
+    changed_ = true;
     truncateOrFail(*file_, IndexPageSize, name_);
 }
 

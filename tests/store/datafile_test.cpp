@@ -452,9 +452,16 @@ TEST_F(SmallTable, SlotsAreReadAheadInRunsOf32767Bytes)
     auto data = openTable(path, Sharing::Shared, files);
     const std::int32_t perRead = 32767 / data->header().slotSize;
     EXPECT_EQ(data->slotCacheCapacity(), std::min<std::size_t>(65535, 131070 / data->header().slotSize));
+    int guarded = 0;
+    data->setReadGuard([&](const std::function<void()>& read) {
+        ++guarded;
+        read();
+    });
     files.plan.calls = 0;
-    for (std::int32_t slot = 1; slot <= 1000; ++slot) EXPECT_EQ(data->value(data->readRow(slot), 2), Value(std::int64_t{slot - 1}));
+    for (std::int32_t slot = 1; slot <= 1000; ++slot)
+        EXPECT_EQ(data->value(data->readRow(slot), 2), Value(std::int64_t{slot - 1}));
     EXPECT_EQ(files.plan.calls, (1000 + perRead - 1) / perRead);
+    EXPECT_EQ(guarded, files.plan.calls);  // the locking layer's read lock sits around each read
 }
 
 TEST_F(SmallTable, ChangedSlotsGoBackInOneWritePerRunOfConsecutiveSlots)
