@@ -246,6 +246,7 @@ int verify(const std::string& table)
         auto data = openTable(table, Sharing::Shared, true);
         problems = checkDataFile(*data);
         for (std::string& problem : checkMemoFile(*data)) problems.push_back(std::move(problem));
+        for (std::string& problem : checkIndexFile(*data)) problems.push_back(std::move(problem));
     } catch (const StoreError& error) {
         problems.push_back(error.what());
     }

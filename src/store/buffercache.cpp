@@ -113,10 +113,16 @@ std::uint8_t* BufferCache::placeWithoutWriting(std::int64_t unit)
     return buffers_[index].data.data();
 }
 
-std::uint8_t* BufferCache::modify(std::int64_t unit)
+int BufferCache::cachedIndexOf(std::int64_t unit) const
 {
     int index = indexOf(unit);
-    Buffer& buffer = buffers_[index];
+    if (index < 0) throw StoreError(pinFailure_);
+    return index;
+}
+
+std::uint8_t* BufferCache::modify(std::int64_t unit)
+{
+    Buffer& buffer = buffers_[cachedIndexOf(unit)];
     if (journaling_ && !journaled_.count(unit)) {
         journaled_[unit] = journal_.size();
         journal_.push_back(Undo{unit, false, buffer.changed, false, buffer.data});
@@ -133,13 +139,13 @@ std::uint8_t* BufferCache::placeNew(std::int64_t unit)
         journaled_[unit] = journal_.size();
         journal_.push_back(Undo{unit, true, false, false, {}});
     }
-    buffers_[indexOf(unit)].changed = true;
+    buffers_[cachedIndexOf(unit)].changed = true;
     return data;
 }
 
 void BufferCache::pin(std::int64_t unit)
 {
-    Buffer& buffer = buffers_[indexOf(unit)];
+    Buffer& buffer = buffers_[cachedIndexOf(unit)];
     if (buffer.pins >= MaxPins) throw StoreError(pinFailure_);
     ++buffer.pins;
 }

@@ -96,6 +96,8 @@ private:
     };
 
     int indexOf(std::int64_t unit) const;
+    // Only a unit that is cached can be changed or pinned.
+    int cachedIndexOf(std::int64_t unit) const;
     void unlink(int index);
     void linkAsNewest(int index);
     void assign(int index, std::int64_t unit);

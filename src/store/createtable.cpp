@@ -3,6 +3,7 @@
 #include "store/datafile.h"
 #include "store/indexheader.h"
 #include "store/memofile.h"
+#include "store/names.h"
 #include "store/storeerror.h"
 #include "store/storemessages.h"
 #include "store/tablefiles.h"
@@ -15,14 +16,6 @@
 namespace store {
 
 namespace {
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), lower);
-    return text;
-}
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -38,7 +31,7 @@ void checkName(const std::string& what, const std::string& name)
 const ColumnKind& kindNamed(const ColumnSpec& spec)
 {
     for (const ColumnKind& kind : typeNames())
-        if (lowered(spec.type) == kind.name) return kind;
+        if (equalIgnoringCase(spec.type, kind.name)) return kind;
     refuse("Column " + spec.name + " has an unknown type '" + spec.type + "'");
 }
 
@@ -108,7 +101,7 @@ IndexDescriptor descriptorOf(const std::vector<Column>& columns, const std::stri
     IndexDescriptor index;
     for (const std::string& name : names) {
         auto found = std::find_if(columns.begin(), columns.end(),
-                                  [&](const Column& c) { return lowered(c.name) == lowered(name); });
+                                  [&](const Column& c) { return equalIgnoringCase(c.name, name); });
         if (found == columns.end()) refuse(title + " names an unknown column '" + name + "'");
         if (found->isBlob()) refuse(title + " cannot have the memo or binary column " + found->name + " as a key");
         auto number = static_cast<std::uint16_t>(found->number);
@@ -140,7 +133,7 @@ IndexHeader indexHeaderOf(const TableSchema& schema, const std::vector<Column>& 
         std::string title = "Index " + spec.name;
         checkName("Index", spec.name);
         for (std::size_t j = 0; j < i; ++j)
-            if (lowered(schema.indexes[j].name) == lowered(spec.name)) refuse("Index name " + spec.name + " is used twice");
+            if (equalIgnoringCase(schema.indexes[j].name, spec.name)) refuse("Index name " + spec.name + " is used twice");
         if (spec.columns.empty()) refuse(title + " has no key columns");
         IndexDescriptor index = descriptorOf(columns, title, spec.columns);
         if (!spec.columnDescending.empty()) {
@@ -253,7 +246,7 @@ std::vector<Column> columnsOf(const TableSchema& schema)
     for (const ColumnSpec& spec : schema.columns) {
         Column column = columnOf(spec, static_cast<int>(columns.size() + 1));
         for (const Column& earlier : columns)
-            if (lowered(earlier.name) == lowered(column.name)) refuse("Column name " + column.name + " is used twice");
+            if (equalIgnoringCase(earlier.name, column.name)) refuse("Column name " + column.name + " is used twice");
         columns.push_back(std::move(column));
     }
     if (std::count_if(columns.begin(), columns.end(), [](const Column& c) { return c.isBlob(); }) > MaxBlobColumns)

@@ -1,7 +1,8 @@
 #include "store/datafile.h"
 
 #include "store/bytes.h"
-#include "store/headeronlyindexes.h"
+#include "store/tableindexes.h"
+#include "store/names.h"
 #include "store/storeerror.h"
 #include "store/storemessages.h"
 
@@ -23,15 +24,6 @@ void putText(std::uint8_t* at, std::size_t width, const std::string& text)
 {
     std::memset(at, 0, width);
     std::memcpy(at, text.data(), std::min(text.size(), width - 1));
-}
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameName(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower(x) == lower(y);
-           });
 }
 
 bool knownSubtype(const Column& column)
@@ -238,7 +230,7 @@ void DataFile::openFiles(FileSystem& files, const DataFileOptions& options)
     slots_ = std::make_unique<BufferCache>(
         bufferSize, std::min(MaxSlotBuffers, SlotCacheBytes / bufferSize), messages::recordBuffersCorrupt(name()),
         [this](std::int64_t first, const std::vector<const std::uint8_t*>& images) { writeSlots(first, images); });
-    IndexOpener openIndexes = options.openIndexes ? options.openIndexes : IndexOpener(&HeaderOnlyIndexes::open);
+    IndexOpener openIndexes = options.openIndexes ? options.openIndexes : IndexOpener(&TableIndexes::open);
     indexes_ = openIndexes(IndexOpenRequest{files, names_.index, names_.data, access_, mode_, columns_,
                                             *options.locales, header_.languageId, header_.sortId});
     if (header_.blobCount != 0) {
@@ -353,7 +345,7 @@ const Column& DataFile::column(int number) const
 int DataFile::findColumn(const std::string& name) const
 {
     for (const Column& column : columns_)
-        if (sameName(column.name, name)) return column.number;
+        if (equalIgnoringCase(column.name, name)) return column.number;
     return 0;
 }
 
@@ -375,11 +367,12 @@ void DataFile::requireWritable() const
     if (isReadOnly()) throw StoreError(messages::accessDenied(name()));
 }
 
-// Every read of the file that the cache does not answer goes through here,
-// so that the locking layer can hold a read lock around each of them.
+// Every read of the file that the cache does not answer goes through here.
 void DataFile::readFromDisk(std::int64_t offset, std::uint8_t* data, std::int64_t size)
 {
-    readOrFail(*file_, offset, data, size, name());
+    auto read = [&] { readOrFail(*file_, offset, data, size, name()); };
+    if (readGuard_) readGuard_(read);
+    else read();
 }
 
 void DataFile::writeSlots(std::int64_t first, const std::vector<const std::uint8_t*>& images)
@@ -773,6 +766,7 @@ void DataFile::empty()
     requireWritable();
     Operation operation(*this);
     indexes_->emptied();
+    indexes_->writeBack();
     DataHeader emptied = header_;
     emptied.changeCounter = 0;
     emptied.deletedChain = 0;

@@ -77,6 +77,11 @@
 // last, so that the file never counts slots whose memo values are not yet on
 // disk); in an exclusive open when the table is closed, and earlier only for
 // buffers whose room the cache needs.
+//
+// Locks between processes belong to the locking layer, which wraps the write
+// lock and row lock around append(), change() and remove(), and the read lock
+// (setReadGuard) around every read the cache cannot answer; refreshIfChanged()
+// is its change check.
 
 #include "store/buffercache.h"
 #include "store/file.h"
@@ -207,7 +212,7 @@ struct Row {
 struct DataFileOptions {
     OpenMode mode;
     bool repairMemo = false;  // cut broken memo chains instead of failing (MemoFile::repairLog)
-    const LocaleHook* locales = &noLocales();
+    const LocaleHook* locales = &systemLocales();
     TablePasswords* passwords = &tablePasswords();
     IndexOpener openIndexes;  // empty: the header-only stand-in (headeronlyindexes.h)
 };
@@ -225,7 +230,7 @@ public:
     DataFile& operator=(const DataFile&) = delete;
 
     // Writes back everything changed and closes the files, even when the
-    // write-back fails.
+    // write-back fails. Afterwards the object can only be destroyed.
     void close();
 
     const std::string& name() const { return names_.data; }
@@ -242,6 +247,10 @@ public:
     std::size_t slotCacheCapacity() const { return slots_->capacity(); }
     RowIndexes& indexes() { return *indexes_; }
     MemoFile* memo() { return memo_.get(); }
+    // For the locking layer: the file, for its byte-range locks, and the
+    // guard around every read the slot cache cannot answer.
+    File& diskFile() { return *file_; }
+    void setReadGuard(ReadGuard guard) { readGuard_ = std::move(guard); }
 
     Row newRow();
     Row readRow(std::int32_t slot);
@@ -320,6 +329,7 @@ private:
     std::unique_ptr<BufferCache> slots_;
     std::unique_ptr<RowIndexes> indexes_;
     std::unique_ptr<MemoFile> memo_;
+    ReadGuard readGuard_;
 
     // The operation in progress.
     DataHeader headerBefore_;

@@ -116,8 +116,9 @@ void IndexFile::readPage(int index, std::int32_t offset, IndexPage& page)
         readGuard_(read);
     else
         read();
-    if (got < 0) throw StoreError("Error reading from data file " + dataFileName_);
-    if (got != IndexPageSize || !decodePage(formats_[index], image.data(), page)) corrupt();
+    // A page cut short reads as a failed read, as slots and blocks do.
+    if (got != IndexPageSize) throw StoreError("Error reading from data file " + dataFileName_);
+    if (!decodePage(formats_[index], image.data(), page)) corrupt();
     page.offset = offset;
     ++pageReads_;
 }
@@ -334,6 +335,7 @@ void IndexFile::beginChange()
     if (changeDepth_++ > 0) return;
     headerBefore_ = header_;
     changedBefore_ = changed_;
+    writtenInChange_ = false;
 }
 
 void IndexFile::endChange(bool commit)
@@ -360,6 +362,30 @@ void IndexFile::rollback()
     }
     header_ = headerBefore_;
     changed_ = changedBefore_;
+}
+
+// What the failed operation wrote to disk is written again as it was before,
+// and pages it added at the end of the file are cut off.
+void IndexFile::rollBackOperation() noexcept
+{
+    bool written = writtenInChange_;
+    std::vector<std::pair<int, std::int32_t>> restored;
+    for (const Undo& undo : undo_)
+        if (!undo.created) restored.emplace_back(undo.index, undo.offset);
+    try {
+        endChange(false);
+    } catch (...) {
+    }
+    if (!written) return;
+    for (const auto& [index, offset] : restored)
+        if (caches_[index].find(offset)) caches_[index].setChanged(offset, true);
+    changed_ = true;
+    try {
+        file_->truncate(header_.endOfFile);
+        writeBack();
+    } catch (...) {
+        changed_ = true;  // tried again at the next write-back
+    }
 }
 
 void IndexFile::touch(int index, IndexPage& page)
@@ -579,6 +605,7 @@ void IndexFile::collapseRoot(int index, IndexPage& root)
 void IndexFile::writeBack()
 {
     if (!changed_) return;
+    if (changeDepth_ > 0) writtenInChange_ = true;
     std::vector<std::pair<int, const IndexPage*>> pages;
     for (int index = 0; index < DescriptorCount; ++index)
         for (const IndexPage* page : caches_[index].changedPages()) pages.emplace_back(index, page);

@@ -126,6 +126,13 @@ public:
         bool ended_ = false;
     };
 
+    // One append, change or delete of the data file as a whole: what it did
+    // stays when it ends, and is undone by rollBackOperation, on disk too
+    // when a write-back ran meanwhile.
+    void beginOperation() { beginChange(); }
+    void endOperation() { endChange(true); }
+    void rollBackOperation() noexcept;
+
     // Writes the changed pages and, when anything changed, the header page
     // with its change counter increased by 1.
     void writeBack();
@@ -234,6 +241,7 @@ private:
     int scopeDepth_ = 0;
     std::vector<std::pair<int, std::int32_t>> pins_;
     int changeDepth_ = 0;
+    bool writtenInChange_ = false;  // a write-back ran inside the outermost change
     std::vector<Undo> undo_;
     IndexHeader headerBefore_;
     bool changedBefore_ = false;

@@ -26,4 +26,7 @@ inline const LocaleHook& noLocales()
     return none;
 }
 
+// The locales this machine provides (tablelocale.h).
+const LocaleHook& systemLocales();
+
 }  // namespace store

@@ -76,7 +76,9 @@ std::int64_t MemoFile::unitOf(std::int32_t offset) const { return (offset - Memo
 // Every read of the file that the cache does not answer goes through here.
 void MemoFile::readFromDisk(std::int64_t offset, std::uint8_t* data, std::int64_t size)
 {
-    readOrFail(*file_, offset, data, size, name_);
+    auto read = [&] { readOrFail(*file_, offset, data, size, name_); };
+    if (readGuard_) readGuard_(read);
+    else read();
 }
 
 void MemoFile::writeBlocks(std::int64_t firstUnit, const std::vector<const std::uint8_t*>& blocks)

@@ -148,6 +148,11 @@ public:
     void pinBlock(std::int32_t offset);
     void unpinBlock(std::int32_t offset);
 
+    // For the locking layer: the file, for its byte-range locks, and the
+    // guard around every read the block cache cannot answer.
+    File& diskFile() { return *file_; }
+    void setReadGuard(ReadGuard guard) { readGuard_ = std::move(guard); }
+
 private:
     struct OpenValue {
         std::int32_t slot = 0;
@@ -182,6 +187,7 @@ private:
     BufferCache cache_;
     std::array<std::optional<OpenValue>, MaxOpenValues> values_;
     std::vector<std::string> repairLog_;
+    ReadGuard readGuard_;
 
     // Read-ahead of a value's blocks that are not cached.
     std::int64_t stagedOffset_ = 0;

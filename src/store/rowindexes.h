@@ -52,7 +52,7 @@ public:
     // The row in slot, whose image was image, was deleted.
     virtual void rowDeleted(std::int32_t slot, const std::uint8_t* image) = 0;
 
-    // Every row is gone: back to the header page alone, on disk at once.
+    // Every row is gone: back to the header page alone.
     virtual void emptied() = 0;
     // Write changed pages and, when anything changed, the header page.
     virtual void writeBack() = 0;
@@ -64,7 +64,8 @@ public:
 };
 
 // What the data file hands over when it opens its table's index file, after
-// its own checks (step 8 of opening).
+// its own checks and before the memo file. The data file owns the indexes it
+// gets and keeps the columns unchanged for as long as they live.
 struct IndexOpenRequest {
     FileSystem& files;
     std::string path;          // the .IDX file

@@ -1,6 +1,8 @@
 #include "store/tablecheck.h"
 
 #include "store/bytes.h"
+#include "store/indexverify.h"
+#include "store/tableindexes.h"
 #include "store/storeerror.h"
 
 #include <cmath>
@@ -222,6 +224,14 @@ std::vector<std::string> checkMemoFile(DataFile& data)
     std::int64_t lost = blocks - static_cast<std::int64_t>(used.size() + freeBlocks);
     if (lost > 0) problems.push_back(std::to_string(lost) + " memo blocks are neither in a value nor free");
     return problems;
+}
+
+std::vector<std::string> checkIndexFile(DataFile& data)
+{
+    std::vector<std::vector<std::uint8_t>> slots;
+    for (std::int32_t slot = 1; slot <= data.slotCount(); ++slot) slots.push_back(data.readRow(slot).image);
+    auto& indexes = dynamic_cast<TableIndexes&>(data.indexes());
+    return verifyIndexFile(indexes.file(), slots);
 }
 
 }  // namespace store

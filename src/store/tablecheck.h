@@ -25,5 +25,8 @@ namespace store {
 
 std::vector<std::string> checkDataFile(DataFile& data);
 std::vector<std::string> checkMemoFile(DataFile& data);
+// Index file: every check of verifyIndexFile (indexverify.h), against the
+// table's slots.
+std::vector<std::string> checkIndexFile(DataFile& data);
 
 }  // namespace store

@@ -15,6 +15,7 @@
 #include "store/file.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,10 @@ struct TableFileNames {
 };
 
 TableFileNames tableFileNames(const std::string& tableName);
+
+// Runs around every read of a table file that no cache answers, given the
+// read to run: the place where the locking layer holds its read lock.
+using ReadGuard = std::function<void(const std::function<void()>& read)>;
 
 struct OpenMode {
     Sharing sharing = Sharing::Shared;

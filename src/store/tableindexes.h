@@ -37,6 +37,9 @@ public:
     TableIndexes(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
                  TableLocale locale = TableLocale());
 
+    // The opener the data file uses for its table's index file.
+    static std::unique_ptr<RowIndexes> open(const IndexOpenRequest& request);
+
     IndexFile& file() { return file_; }
 
     bool primaryHasKeyColumns() const override { return file_.primaryHasKeyColumns(); }
@@ -46,6 +49,9 @@ public:
     void rowDeleted(std::int32_t slot, const std::uint8_t* image) override;
     void emptied() override { file_.empty(); }
     void writeBack() override { file_.writeBack(); }
+    void beginOperation() override { file_.beginOperation(); }
+    void endOperation() override { file_.endOperation(); }
+    void rollBack() noexcept override { file_.rollBackOperation(); }
 
     // The order of an index name in any letter case, the primary for an empty
     // name; fails with "Invalid secondary index name ...".

@@ -1,5 +1,7 @@
 #include "store/tablelocale.h"
 
+#include "store/localehook.h"
+
 #include "store/storeerror.h"
 
 #include <cstring>
@@ -139,6 +141,21 @@ int TableLocale::compareText(const char* left, const char* right) const
     int order = ::strcoll_l(left, right, handle_.get());
     if (order == 0) order = std::strcmp(left, right);
     return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
+namespace {
+
+class SystemLocales final : public LocaleHook {
+public:
+    bool isAvailable(std::int16_t language, std::uint16_t sort) const override { return localeAvailable(language, sort); }
+};
+
+}  // namespace
+
+const LocaleHook& systemLocales()
+{
+    static const SystemLocales locales;
+    return locales;
 }
 
 }  // namespace store

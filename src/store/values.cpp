@@ -1,6 +1,7 @@
 #include "store/values.h"
 
 #include "store/bytes.h"
+#include "store/names.h"
 #include "store/storeerror.h"
 
 #include <algorithm>
@@ -26,19 +27,12 @@ std::string trimmed(const std::string& text)
     return text.substr(first, last - first + 1);
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool startsWithIgnoringCase(const std::string& text, std::size_t at, const std::string& prefix)
 {
     if (prefix.empty() || at > text.size() || text.size() - at < prefix.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lower(text[at + i]) != lower(prefix[i])) return false;
+        if (asciiLower(text[at + i]) != asciiLower(prefix[i])) return false;
     return true;
-}
-
-bool equalsIgnoringCase(const std::string& text, const std::string& other)
-{
-    return text.size() == other.size() && startsWithIgnoringCase(text, 0, other);
 }
 
 [[noreturn]] void invalidText(const std::string& text, const char* what)
@@ -246,9 +240,9 @@ bool parseBoolean(const std::string& text, bool& value)
     static const char* const falsehoods[] = {"false", "f", "no", "n", "0"};
     std::string body = trimmed(text);
     for (const char* word : truths)
-        if (equalsIgnoringCase(body, word)) return value = true, true;
+        if (equalIgnoringCase(body, word)) return value = true, true;
     for (const char* word : falsehoods)
-        if (equalsIgnoringCase(body, word)) return value = false, true;
+        if (equalIgnoringCase(body, word)) return value = false, true;
     return false;
 }
 
@@ -269,7 +263,7 @@ std::string padded(std::int64_t number, int width)
 std::size_t runOf(const std::string& pattern, std::size_t at)
 {
     std::size_t end = at;
-    while (end < pattern.size() && lower(pattern[end]) == lower(pattern[at])) ++end;
+    while (end < pattern.size() && asciiLower(pattern[end]) == asciiLower(pattern[at])) ++end;
     return end - at;
 }
 
@@ -290,7 +284,7 @@ std::string formatMoment(const Moment& moment, const std::string& pattern, bool 
     bool morning = moment.hour < 12;
     std::string out;
     for (std::size_t at = 0; at < pattern.size();) {
-        char c = lower(pattern[at]);
+        char c = asciiLower(pattern[at]);
         if (startsWithIgnoringCase(pattern, at, "am/pm")) {
             bool upper = pattern[at] == 'A';
             out += morning ? (upper ? "AM" : "am") : (upper ? "PM" : "pm");
@@ -400,7 +394,7 @@ std::string dateOrder()
 {
     std::string order;
     for (char c : formats().shortDateFormat) {
-        char l = lower(c);
+        char l = asciiLower(c);
         if ((l == 'd' || l == 'm' || l == 'y') && order.find(l) == std::string::npos) order += l;
     }
     return order.size() == 3 ? order : "mdy";
@@ -880,11 +874,11 @@ Value defaultValueOf(const Column& column)
     const std::string& text = column.defaultValue;
     if (column.type == FieldType::String) return text;
     std::string keyword = trimmed(text);
-    if (column.type == FieldType::Date && equalsIgnoringCase(keyword, "DATE")) return dateOf(currentDateTime());
-    if (column.type == FieldType::Time && equalsIgnoringCase(keyword, "TIME")) return timeOf(currentDateTime());
+    if (column.type == FieldType::Date && equalIgnoringCase(keyword, "DATE")) return dateOf(currentDateTime());
+    if (column.type == FieldType::Time && equalIgnoringCase(keyword, "TIME")) return timeOf(currentDateTime());
     if (column.type == FieldType::Timestamp) {
-        if (equalsIgnoringCase(keyword, "DATE")) return timestampOf(dateOf(currentDateTime()).day, 0);
-        if (equalsIgnoringCase(keyword, "NOW") || equalsIgnoringCase(keyword, "TIME")) return currentDateTime();
+        if (equalIgnoringCase(keyword, "DATE")) return timestampOf(dateOf(currentDateTime()).day, 0);
+        if (equalIgnoringCase(keyword, "NOW") || equalIgnoringCase(keyword, "TIME")) return currentDateTime();
     }
     return valueFromText(column, text);
 }

@@ -3,7 +3,7 @@
 // disk, where the files still open, check sound and hold the same rows.
 
 #include "store/datafile.h"
-#include "store/headeronlyindexes.h"
+#include "store/tableindexes.h"
 #include "store/storeerror.h"
 #include "store/tablecheck.h"
 #include "support/faultyfilesystem.h"
@@ -33,7 +33,7 @@ std::vector<std::string> stateOf(DataFile& data)
     const MemoHeader& memo = data.memo()->header();
     lines.push_back("memo " + std::to_string(memo.freeHead) + " " + std::to_string(memo.endOfFile) + " " +
                     std::to_string(memo.changeCounter));
-    lines.push_back("rows " + std::to_string(static_cast<HeaderOnlyIndexes&>(data.indexes()).header().rowCount));
+    lines.push_back("rows " + std::to_string(static_cast<TableIndexes&>(data.indexes()).rowCount()));
     for (std::int32_t slot = 1; slot <= data.slotCount(); ++slot) {
         Row row = data.readRow(slot);
         std::string line = row.image[slot::State] == slot::InUse ? "live" : "deleted";

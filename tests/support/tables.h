@@ -5,10 +5,10 @@
 #include "store/createtable.h"
 #include "store/datafile.h"
 #include "store/schema.h"
+#include "store/storeerror.h"
 
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,8 +43,11 @@ inline std::unique_ptr<store::DataFile> openTable(const std::string& path,
 
 inline std::vector<std::uint8_t> readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<std::uint8_t> bytes(in ? static_cast<std::size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
