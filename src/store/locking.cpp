@@ -73,10 +73,10 @@ void TableLocks::release(File& file, std::int64_t offset, std::int64_t length)
         throw StoreError("Cannot unlock data file or record in data file " + dataFileName_);
 }
 
-void TableLocks::lockRead()
+void TableLocks::lockRead(bool checkChanges)
 {
     if (readDepth_++ > 0 || writeDepth_ > 0 || !enabled_) {
-        if (readDepth_ == 1 && writeDepth_ == 0 && changeCheck_) changeCheck_();
+        if (checkChanges && readDepth_ == 1 && writeDepth_ == 0 && changeCheck_) changeCheck_();
         return;
     }
     if (!lockReaderByte(index_)) {
@@ -90,7 +90,7 @@ void TableLocks::lockRead()
         generalFailure();
     }
     try {
-        if (changeCheck_) changeCheck_();
+        if (checkChanges && changeCheck_) changeCheck_();
     } catch (...) {
         readDepth_ = 1;
         unlockRead();

@@ -84,7 +84,9 @@ public:
 
     // Nest: only the outermost call takes or releases the files' locks. While
     // the write lock is held, a read lock is already implied.
-    void lockRead();
+    // Without checkChanges, the read lock alone: for reads in the middle of
+    // an operation, when caches must not be dropped.
+    void lockRead(bool checkChanges = true);
     void unlockRead();
     void lockWrite();
     void unlockWrite();

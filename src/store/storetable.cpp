@@ -1,0 +1,731 @@
+#include "store/storetable.h"
+
+#include "store/datafile.h"
+#include "store/filter.h"
+#include "store/locking.h"
+#include "store/storeerror.h"
+#include "store/tableindexes.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace store {
+
+// What an open handle holds besides its settings.
+class StoreTable::Open {
+public:
+    std::unique_ptr<DataFile> data;
+    TableIndexes* indexes = nullptr;  // owned by data
+    std::unique_ptr<TableLocks> locks;
+    int order = PrimaryIndex;
+    bool slotOrder = false;
+    std::optional<FilterCondition> filter;
+    int filterColumn = 0;
+
+    bool hasRow = false;
+    Position current;
+    Row row;      // the current row as last read
+    Row pending;  // the row being edited or inserted
+};
+
+namespace {
+
+// Holds the table's read lock for the length of one cursor operation.
+class ReadScope {
+public:
+    explicit ReadScope(TableLocks& locks) : locks_(locks) { locks_.lockRead(); }
+    ~ReadScope() { locks_.unlockRead(); }
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+private:
+    TableLocks& locks_;
+};
+
+class WriteScope {
+public:
+    explicit WriteScope(TableLocks& locks) : locks_(locks) { locks_.lockWrite(); }
+    ~WriteScope() { locks_.unlockWrite(); }
+    WriteScope(const WriteScope&) = delete;
+    WriteScope& operator=(const WriteScope&) = delete;
+
+private:
+    TableLocks& locks_;
+};
+
+// Reads that happen outside a cursor operation's own read lock still hold
+// one while they last; the change check belongs to the start of operations,
+// when no page is in use.
+ReadGuard guardedBy(TableLocks& locks)
+{
+    return [&locks](const std::function<void()>& read) {
+        locks.lockRead(false);
+        try {
+            read();
+        } catch (...) {
+            locks.unlockRead();
+            throw;
+        }
+        locks.unlockRead();
+    };
+}
+
+}  // namespace
+
+StoreTable::StoreTable(std::string name, FileSystem& files) : name_(std::move(name)), files_(files) {}
+
+StoreTable::~StoreTable() { close(); }
+
+void StoreTable::handleError(const std::string& message) const { throw StoreError(name_ + ": " + message); }
+
+void StoreTable::requireOpen() const
+{
+    if (!open_) handleError("Cannot perform this operation on a closed dataset");
+}
+
+void StoreTable::requireClosed() const
+{
+    if (open_) handleError("Cannot perform this operation on an open dataset");
+}
+
+// ---- Settings ----------------------------------------------------------------
+
+void StoreTable::setTableName(const std::string& tableName)
+{
+    requireClosed();
+    tableName_ = tableName;
+}
+
+bool StoreTable::Active() const { return open_ != nullptr; }
+
+void StoreTable::setActive(bool active)
+{
+    if (active && !open_) open();
+    if (!active && open_) {
+        close();
+        tell(TableObserver::Event::Closed);
+    }
+}
+
+void StoreTable::setExclusive(bool exclusive)
+{
+    requireClosed();
+    exclusive_ = exclusive;
+}
+
+void StoreTable::setForceBufferFlush(bool force)
+{
+    requireClosed();
+    forceBufferFlush_ = force;
+}
+
+void StoreTable::setReadOnly(bool readOnly)
+{
+    requireClosed();
+    readOnly_ = readOnly;
+}
+
+void StoreTable::setIndexName(const std::string& indexName)
+{
+    if (!open_) {
+        indexName_ = indexName;
+        return;
+    }
+    settlePending();
+    ReadScope scope(*open_->locks);
+    int order = open_->indexes->selectIndex(indexName);
+    open_->order = order;
+    open_->slotOrder = open_->indexes->followsSlotOrder(order);
+    indexName_ = indexName;
+    if (open_->hasRow)
+        open_->current.key =
+            open_->slotOrder ? std::vector<std::uint8_t>{} : open_->indexes->keyOf(order, open_->row.image.data());
+    tell(TableObserver::Event::OrderChanged);
+}
+
+void StoreTable::setFilter(const std::string& filter)
+{
+    if (!open_) {
+        filter_ = filter;
+        return;
+    }
+    settlePending();
+    std::optional<FilterCondition> condition = parseFilter(filter);
+    int column = condition ? columnNumber(condition->column) : 0;
+    filter_ = filter;
+    if (!filtered_) return;
+    open_->filter = condition;
+    open_->filterColumn = column;
+    GoFirst();
+    tell(TableObserver::Event::FilterChanged);
+}
+
+void StoreTable::setFiltered(bool filtered)
+{
+    if (!open_) {
+        filtered_ = filtered;
+        return;
+    }
+    settlePending();
+    std::optional<FilterCondition> condition = filtered ? parseFilter(filter_) : std::nullopt;
+    int column = condition ? columnNumber(condition->column) : 0;
+    filtered_ = filtered;
+    open_->filter = condition;
+    open_->filterColumn = column;
+    GoFirst();
+    tell(TableObserver::Event::FilterChanged);
+}
+
+// ---- Opening and closing -------------------------------------------------------
+
+void StoreTable::open()
+{
+    if (tableName_.empty()) throw StoreError("Missing table name.");
+    auto state = std::make_unique<Open>();
+    DataFileOptions options;
+    options.mode.sharing = exclusive_ ? Sharing::Exclusive : Sharing::Shared;
+    options.mode.readOnly = readOnly_;
+    options.mode.writeThrough = forceBufferFlush_;
+    state->data = DataFile::open(files_, tableName_, options);
+    state->indexes = &dynamic_cast<TableIndexes&>(state->data->indexes());
+    bool shared = !exclusive_;
+    MemoFile* memo = state->data->memo();
+    state->locks =
+        std::make_unique<TableLocks>(state->data->name(), state->data->diskFile(), state->indexes->file().diskFile(),
+                                     memo ? &memo->diskFile() : nullptr, shared && !state->data->isReadOnly());
+    state->data->setReadGuard(guardedBy(*state->locks));
+    state->indexes->file().setReadGuard(guardedBy(*state->locks));
+    if (memo) memo->setReadGuard(guardedBy(*state->locks));
+    state->order = state->indexes->selectIndex(indexName_);
+    state->slotOrder = state->indexes->followsSlotOrder(state->order);
+    if (filtered_) {
+        state->filter = parseFilter(filter_);
+        if (state->filter) {
+            state->filterColumn = state->data->findColumn(state->filter->column);
+            if (state->filterColumn == 0) handleError("Field '" + state->filter->column + "' not found");
+        }
+    }
+    Open* opened = state.get();
+    if (shared) state->locks->setChangeCheck([this, opened] { refreshAfterOthers(*opened); });
+    open_ = std::move(state);
+    try {
+        state_ = EditStates::Browse;
+        modified_ = false;
+        GoFirst();
+    } catch (...) {
+        close();
+        throw;
+    }
+    tell(TableObserver::Event::Opened);
+}
+
+void StoreTable::close() noexcept
+{
+    if (!open_) return;
+    std::unique_ptr<Open> state = std::move(open_);
+    if (state_ != EditStates::Browse) state->data->release(state->pending);
+    state_ = EditStates::Browse;
+    modified_ = false;
+    atEnd_ = atStart_ = true;
+    state->locks->releaseAll();
+    try {
+        state->data->close();
+    } catch (const StoreError&) {
+        // Closing goes on whatever the write-back met; nothing is left open.
+    }
+}
+
+// ---- The order ------------------------------------------------------------------
+
+std::optional<StoreTable::Position> StoreTable::firstOf(Open& state)
+{
+    if (state.slotOrder) return liveSlotFrom(state, 1, 1);
+    return positionOf(state.indexes->first(state.order));
+}
+
+std::optional<StoreTable::Position> StoreTable::lastOf(Open& state)
+{
+    if (state.slotOrder) return liveSlotFrom(state, state.data->slotCount(), -1);
+    return positionOf(state.indexes->last(state.order));
+}
+
+std::optional<StoreTable::Position> StoreTable::nextOf(Open& state, const Position& from)
+{
+    if (state.slotOrder) return liveSlotFrom(state, from.slot + 1, 1);
+    return positionOf(state.indexes->next(state.order, from.key));
+}
+
+std::optional<StoreTable::Position> StoreTable::priorOf(Open& state, const Position& from)
+{
+    if (state.slotOrder) return liveSlotFrom(state, from.slot - 1, -1);
+    return positionOf(state.indexes->prior(state.order, from.key));
+}
+
+std::optional<StoreTable::Position> StoreTable::liveSlotFrom(Open& state, std::int32_t slot, int step)
+{
+    for (; slot >= 1 && slot <= state.data->slotCount(); slot += step)
+        if (!state.data->isDeleted(slot)) return Position{slot, {}};
+    return std::nullopt;
+}
+
+std::optional<StoreTable::Position> StoreTable::positionOf(const std::optional<IndexEntry>& entry)
+{
+    if (!entry) return std::nullopt;
+    return Position{entry->slot, entry->key};
+}
+
+StoreTable::Position StoreTable::positionOfRow(Open& state, const Row& row)
+{
+    if (state.slotOrder) return Position{row.slot, {}};
+    return Position{row.slot, state.indexes->keyOf(state.order, row.image.data())};
+}
+
+bool StoreTable::isVisible(Open& state, const Position& position)
+{
+    if (!state.filter) return true;
+    Row row = state.data->readRow(position.slot);
+    const Column& column = state.data->column(state.filterColumn);
+    return passesFilter(*state.filter, textOf(column, state.data->value(row, state.filterColumn)));
+}
+
+std::optional<StoreTable::Position> StoreTable::firstVisible(Open& state)
+{
+    std::optional<Position> position = firstOf(state);
+    while (position && !isVisible(state, *position)) position = nextOf(state, *position);
+    return position;
+}
+
+std::optional<StoreTable::Position> StoreTable::lastVisible(Open& state)
+{
+    std::optional<Position> position = lastOf(state);
+    while (position && !isVisible(state, *position)) position = priorOf(state, *position);
+    return position;
+}
+
+std::optional<StoreTable::Position> StoreTable::stepVisible(Open& state, const Position& from, int direction)
+{
+    std::optional<Position> position = direction > 0 ? nextOf(state, from) : priorOf(state, from);
+    while (position && !isVisible(state, *position))
+        position = direction > 0 ? nextOf(state, *position) : priorOf(state, *position);
+    return position;
+}
+
+// ---- The cursor -------------------------------------------------------------------
+
+void StoreTable::setCurrent(const std::optional<Position>& position)
+{
+    open_->hasRow = position.has_value();
+    if (position) {
+        open_->current = *position;
+        open_->row = open_->data->readRow(position->slot);
+    } else {
+        open_->current = Position{};
+        open_->row = Row{};
+    }
+}
+
+void StoreTable::GoFirst()
+{
+    requireOpen();
+    settlePending();
+    {
+        ReadScope scope(*open_->locks);
+        std::optional<Position> first = firstVisible(*open_);
+        setCurrent(first);
+        atStart_ = true;
+        atEnd_ = !first;
+    }
+    tell(TableObserver::Event::Moved);
+}
+
+void StoreTable::GoLast()
+{
+    requireOpen();
+    settlePending();
+    {
+        ReadScope scope(*open_->locks);
+        std::optional<Position> last = lastVisible(*open_);
+        setCurrent(last);
+        atEnd_ = true;
+        atStart_ = !last;
+    }
+    tell(TableObserver::Event::Moved);
+}
+
+void StoreTable::Skip(int rows)
+{
+    requireOpen();
+    settlePending();
+    if (rows == 0) return;
+    {
+        ReadScope scope(*open_->locks);
+        int direction = rows > 0 ? 1 : -1;
+        if (!open_->hasRow) {
+            setCurrent(direction > 0 ? lastVisible(*open_) : firstVisible(*open_));
+            atEnd_ = direction > 0 || !open_->hasRow;
+            atStart_ = direction < 0 || !open_->hasRow;
+        } else {
+            Position position = open_->current;
+            bool reachedEdge = false;
+            for (long moved = 0; moved < std::abs(static_cast<long>(rows)); ++moved) {
+                std::optional<Position> step = stepVisible(*open_, position, direction);
+                if (!step) {
+                    reachedEdge = true;
+                    break;
+                }
+                position = *step;
+            }
+            // The row we stood on may have gone meanwhile; then the edge is
+            // the last row still there.
+            if (reachedEdge && !isLive(*open_, position))
+                position = direction > 0 ? lastVisible(*open_).value_or(position) : firstVisible(*open_).value_or(position);
+            setCurrent(isLive(*open_, position) ? std::optional<Position>(position) : std::nullopt);
+            atEnd_ = direction > 0 && reachedEdge;
+            atStart_ = direction < 0 && reachedEdge;
+        }
+    }
+    tell(TableObserver::Event::Moved);
+}
+
+bool StoreTable::isLive(Open& state, const Position& position)
+{
+    return position.slot >= 1 && position.slot <= state.data->slotCount() && !state.data->isDeleted(position.slot);
+}
+
+bool StoreTable::HasRow() const { return open_ && open_->hasRow; }
+
+int StoreTable::RowNumber()
+{
+    requireOpen();
+    if (!open_->hasRow) return 0;
+    ReadScope scope(*open_->locks);
+    if (!open_->slotOrder) return open_->indexes->rank(open_->order, open_->current.key) + 1;
+    int number = 1;
+    for (std::int32_t slot = 1; slot < open_->current.slot; ++slot)
+        if (!open_->data->isDeleted(slot)) ++number;
+    return number;
+}
+
+int StoreTable::RowCount()
+{
+    requireOpen();
+    ReadScope scope(*open_->locks);
+    return open_->indexes->rowCount();
+}
+
+// Another handle or process wrote the table: the caches were dropped, and
+// the current row is found again by its key (or by its slot in slot order),
+// or the row after its place when it has gone.
+void StoreTable::refreshAfterOthers(Open& state)
+{
+    bool data = state.data->refreshIfChanged();
+    bool memo = state.data->memo() && state.data->memo()->refreshIfChanged();
+    IndexFile& indexFile = state.indexes->file();
+    bool index = indexFile.storedChangeCounter() != indexFile.changeCounter();
+    if (index) indexFile.dropCache();
+    if (!(data || memo || index) || !state.hasRow) return;
+    std::optional<Position> found;
+    if (state.slotOrder) {
+        found = isLive(state, state.current) ? std::optional<Position>(state.current)
+                                             : liveSlotFrom(state, state.current.slot, 1);
+    } else {
+        found = positionOf(state.indexes->atOrAfter(state.order, state.current.key));
+    }
+    if (!found) found = lastOf(state);
+    state.hasRow = found.has_value();
+    if (found) {
+        state.current = *found;
+        state.row = state.data->readRow(found->slot);
+    }
+}
+
+// ---- Editing ----------------------------------------------------------------------
+
+void StoreTable::settlePending()
+{
+    if (state_ == EditStates::Browse) return;
+    if (modified_)
+        PostRow();
+    else
+        CancelRow();
+}
+
+void StoreTable::BeginEdit()
+{
+    requireOpen();
+    if (state_ == EditStates::Edit) return;
+    settlePending();
+    if (!open_->hasRow) handleError("There is no row to edit");
+    if (open_->data->isReadOnly()) throw StoreError("Access denied to data file " + open_->data->name());
+    std::int32_t slot = open_->current.slot;
+    open_->locks->lockRow(slot, lockRetryCount_, lockWaitTime_);
+    try {
+        ReadScope scope(*open_->locks);
+        if (!isLive(*open_, open_->current)) handleError("The row was deleted by another user");
+        open_->row = open_->data->readRow(slot);
+        open_->pending = open_->row;
+    } catch (...) {
+        open_->locks->unlockRow(slot);
+        throw;
+    }
+    state_ = EditStates::Edit;
+    modified_ = false;
+    tell(TableObserver::Event::EditStarted);
+}
+
+void StoreTable::BeginInsert()
+{
+    requireOpen();
+    settlePending();
+    open_->pending = open_->data->newRow();
+    state_ = EditStates::Insert;
+    modified_ = false;
+    tell(TableObserver::Event::EditStarted);
+}
+
+void StoreTable::PostRow()
+{
+    requireOpen();
+    if (state_ == EditStates::Browse) return;
+    Open& state = *open_;
+    {
+        WriteScope scope(*state.locks);
+        if (state_ == EditStates::Insert)
+            state.data->append(state.pending);
+        else
+            state.data->change(state.pending);
+    }
+    if (state_ == EditStates::Edit) state.locks->unlockRow(state.pending.slot);
+    ReadScope scope(*state.locks);
+    state.row = state.data->readRow(state.pending.slot);
+    state.current = positionOfRow(state, state.row);
+    state.hasRow = true;
+    state.pending = Row{};
+    state_ = EditStates::Browse;
+    modified_ = false;
+    atEnd_ = atStart_ = false;
+    tell(TableObserver::Event::Posted);
+}
+
+void StoreTable::CancelRow()
+{
+    requireOpen();
+    if (state_ == EditStates::Browse) return;
+    open_->data->release(open_->pending);
+    if (state_ == EditStates::Edit) open_->locks->unlockRow(open_->pending.slot);
+    open_->pending = Row{};
+    state_ = EditStates::Browse;
+    modified_ = false;
+    tell(TableObserver::Event::Cancelled);
+}
+
+void StoreTable::DeleteRow()
+{
+    requireOpen();
+    if (state_ == EditStates::Insert) {
+        CancelRow();
+        return;
+    }
+    if (state_ == EditStates::Edit) CancelRow();
+    if (!open_->hasRow) handleError("There is no row to delete");
+    Open& state = *open_;
+    Position gone = state.current;
+    {
+        WriteScope scope(*state.locks);
+        state.locks->lockRow(gone.slot, lockRetryCount_, lockWaitTime_);
+        try {
+            state.data->remove(gone.slot);
+        } catch (...) {
+            state.locks->unlockRow(gone.slot);
+            throw;
+        }
+        state.locks->unlockRow(gone.slot);
+    }
+    {
+        ReadScope scope(*state.locks);
+        std::optional<Position> next = stepVisible(state, gone, 1);
+        if (!next) next = lastVisible(state);
+        setCurrent(next);
+        atEnd_ = !next;
+        atStart_ = !next;
+    }
+    tell(TableObserver::Event::Moved);
+}
+
+void StoreTable::RemoveAllRows()
+{
+    if (!open_) {
+        bool wasExclusive = exclusive_;
+        exclusive_ = true;
+        try {
+            open();
+            open_->data->empty();
+        } catch (...) {
+            close();
+            exclusive_ = wasExclusive;
+            throw;
+        }
+        close();
+        exclusive_ = wasExclusive;
+        return;
+    }
+    settlePending();
+    if (!exclusive_) throw StoreError("Data file " + open_->data->name() + " must be opened exclusively");
+    open_->data->empty();
+    setCurrent(std::nullopt);
+    atEnd_ = atStart_ = true;
+    tell(TableObserver::Event::Moved);
+}
+
+// ---- Columns ----------------------------------------------------------------------
+
+int StoreTable::columnNumber(const std::string& column) const
+{
+    requireOpen();
+    int number = open_->data->findColumn(column);
+    if (number == 0) handleError("Field '" + column + "' not found");
+    return number;
+}
+
+bool StoreTable::HasColumn(const std::string& column) const
+{
+    requireOpen();
+    return open_->data->findColumn(column) != 0;
+}
+
+FieldType StoreTable::ColumnType(const std::string& column) const
+{
+    return open_->data->column(columnNumber(column)).type;
+}
+
+std::vector<std::string> StoreTable::ColumnNames() const
+{
+    requireOpen();
+    std::vector<std::string> names;
+    for (const Column& column : open_->data->columns()) names.push_back(column.name);
+    return names;
+}
+
+Value StoreTable::readValue(const std::string& column)
+{
+    int number = columnNumber(column);
+    Open& state = *open_;
+    if (state_ != EditStates::Browse) return state.data->value(state.pending, number);
+    if (!state.hasRow) return Value{};
+    if (!state.data->column(number).isBlob()) return state.data->value(state.row, number);
+    ReadScope scope(*state.locks);  // memo blocks may have to be read
+    return state.data->value(state.row, number);
+}
+
+std::string StoreTable::ReadText(const std::string& column)
+{
+    Value value = readValue(column);
+    return textOf(open_->data->column(columnNumber(column)), value);
+}
+
+std::int32_t StoreTable::ReadInteger(const std::string& column)
+{
+    Value value = readValue(column);
+    std::int64_t number = integerOf(open_->data->column(columnNumber(column)), value);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(number, std::numeric_limits<std::int32_t>::min(),
+                                                               std::numeric_limits<std::int32_t>::max()));
+}
+
+bool StoreTable::ReadBoolean(const std::string& column)
+{
+    Value value = readValue(column);
+    return booleanOf(open_->data->column(columnNumber(column)), value);
+}
+
+double StoreTable::ReadFloat(const std::string& column)
+{
+    Value value = readValue(column);
+    return floatOf(open_->data->column(columnNumber(column)), value);
+}
+
+void StoreTable::writeValue(const std::string& column, const Value& value)
+{
+    requireOpen();
+    if (state_ == EditStates::Browse) throw StoreError("Dataset not in edit or insert mode");
+    int number = columnNumber(column);
+    Value converted = valueFor(open_->data->column(number), value);
+    open_->data->setValue(open_->pending, number, converted);
+    modified_ = true;
+}
+
+void StoreTable::WriteValue(const std::string& column, const std::string& text) { writeValue(column, Value(text)); }
+void StoreTable::WriteValue(const std::string& column, std::int32_t value)
+{
+    writeValue(column, Value(static_cast<std::int64_t>(value)));
+}
+void StoreTable::WriteValue(const std::string& column, double value) { writeValue(column, Value(value)); }
+void StoreTable::WriteValue(const std::string& column, bool value) { writeValue(column, Value(value)); }
+void StoreTable::WriteValue(const std::string& column, Timestamp value) { writeValue(column, Value(value)); }
+
+// ---- Grids ------------------------------------------------------------------------
+
+std::vector<std::vector<std::string>> StoreTable::VisibleRows(const std::vector<std::string>& columns)
+{
+    requireOpen();
+    std::vector<int> numbers;
+    for (const std::string& column : columns) numbers.push_back(columnNumber(column));
+    std::vector<std::vector<std::string>> rows;
+    ReadScope scope(*open_->locks);
+    for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1)) {
+        Row row = open_->data->readRow(at->slot);
+        std::vector<std::string>& texts = rows.emplace_back();
+        for (int number : numbers) texts.push_back(textOf(open_->data->column(number), open_->data->value(row, number)));
+    }
+    return rows;
+}
+
+void StoreTable::GoToVisibleRow(int place)
+{
+    requireOpen();
+    settlePending();
+    {
+        ReadScope scope(*open_->locks);
+        std::optional<Position> at = firstVisible(*open_);
+        for (int i = 0; at && i < place; ++i) {
+            std::optional<Position> next = stepVisible(*open_, *at, 1);
+            if (!next) break;
+            at = next;
+        }
+        setCurrent(at);
+        atStart_ = !at || place <= 0;
+        atEnd_ = !at;
+    }
+    tell(TableObserver::Event::Moved);
+}
+
+// ---- Display ----------------------------------------------------------------------
+
+void StoreTable::SuspendDisplay() { ++suspended_; }
+
+void StoreTable::ResumeDisplay()
+{
+    if (suspended_ == 0) return;
+    if (--suspended_ == 0) tell(TableObserver::Event::Refreshed);
+}
+
+void StoreTable::addObserver(TableObserver* observer)
+{
+    if (std::find(observers_.begin(), observers_.end(), observer) == observers_.end()) observers_.push_back(observer);
+}
+
+void StoreTable::removeObserver(TableObserver* observer)
+{
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void StoreTable::tell(TableObserver::Event event)
+{
+    if (suspended_ > 0) return;
+    std::vector<TableObserver*> observers = observers_;
+    for (TableObserver* observer : observers)
+        if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end())
+            observer->tableEvent(*this, event);
+}
+
+}  // namespace store

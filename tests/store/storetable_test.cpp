@@ -1,0 +1,200 @@
+#include "store/createtable.h"
+#include "store/storeerror.h"
+#include "store/storetable.h"
+#include "support/tables.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace store;
+using testing_support::columnSpec;
+using testing_support::failureOf;
+using testing_support::schemaOf;
+using testing_support::TempDir;
+
+namespace {
+
+// A results-like table: names, a test kind, a speed, with the four kinds of
+// order the program uses.
+class Results : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TableSchema schema = schemaOf({columnSpec("NAME", "string", 40), columnSpec("TESTTYPE", "string", 12),
+                                       columnSpec("KPH", "float"), columnSpec("ERRORS", "memo")});
+        IndexSpec names;
+        names.name = "NAME";
+        names.columns = {"NAME"};
+        names.caseInsensitive = true;
+        IndexSpec speed;
+        speed.name = "NETKPH";
+        speed.columns = {"KPH"};
+        speed.columnDescending = {true};
+        schema.indexes = {names, speed};
+        createTable(systemFileSystem(), path, schema);
+    }
+
+    void add(StoreTable& table, const std::string& name, const std::string& kind, double kph)
+    {
+        table.BeginInsert();
+        table.WriteValue("NAME", name);
+        table.WriteValue("testtype", kind);
+        table.WriteValue("KPH", kph);
+        table.PostRow();
+    }
+
+    std::vector<std::string> names(StoreTable& table)
+    {
+        std::vector<std::string> seen;
+        for (table.GoFirst(); !table.AtEnd(); table.GoNext()) {
+            seen.push_back(table.ReadText("NAME"));
+            if (seen.size() > 100) break;
+        }
+        return seen;
+    }
+
+    TempDir dir;
+    std::string path = dir.file("results.dat");
+};
+
+}  // namespace
+
+TEST_F(Results, RowsFollowTheSelectedIndexInAnyLetterCase)
+{
+    StoreTable table("resultsdb");
+    table.setTableName(path);
+    table.setActive(true);
+    add(table, "smith, ann", "alpha", 9000.5);
+    add(table, "Jones, bob", "alphanumeric", 12000);
+    add(table, "adams, cy", "numeric", 7000);
+    EXPECT_EQ(names(table), (std::vector<std::string>{"smith, ann", "Jones, bob", "adams, cy"}));
+    table.setIndexName("name");
+    EXPECT_EQ(names(table), (std::vector<std::string>{"adams, cy", "Jones, bob", "smith, ann"}));
+    table.setIndexName("NetKPH");
+    EXPECT_EQ(names(table), (std::vector<std::string>{"Jones, bob", "smith, ann", "adams, cy"}));
+    EXPECT_EQ(table.ReadText("kph"), "7000");
+    EXPECT_EQ(table.RowNumber(), 3);
+    EXPECT_EQ(table.RowCount(), 3);
+    EXPECT_EQ(failureOf([&] { table.setIndexName("SPEED"); }),
+              "Invalid secondary index name SPEED specified for data file " + path);
+    EXPECT_EQ(table.IndexName(), "NetKPH");
+}
+
+TEST_F(Results, FilterShowsWholeValueMatchesOnly)
+{
+    StoreTable table("resultsdb");
+    table.setTableName(path);
+    table.setActive(true);
+    add(table, "a", "alpha", 1);
+    add(table, "b", "alphanumeric", 2);
+    add(table, "c", "alpha", 3);
+    table.setFilter("TESTTYPE='alpha'");
+    table.setFiltered(true);
+    EXPECT_EQ(names(table), (std::vector<std::string>{"a", "c"}));
+    table.setFilter("testtype='numeric'");
+    table.GoFirst();
+    EXPECT_TRUE(table.AtEnd());
+    EXPECT_FALSE(table.HasRow());
+    EXPECT_NE(failureOf([&] { table.setFilter("TESTTYPE=alpha"); }), "");
+    EXPECT_EQ(table.Filter(), "testtype='numeric'");
+    table.setFiltered(false);
+    EXPECT_EQ(names(table).size(), 3u);
+}
+
+TEST_F(Results, SkipStopsOnTheLastRowAndSetsAtEnd)
+{
+    StoreTable table("numericdb");
+    table.setTableName(path);
+    table.setActive(true);
+    for (int i = 0; i < 10; ++i) add(table, "n" + std::to_string(i), "numeric", i);
+    table.GoFirst();
+    table.Skip(49);
+    EXPECT_TRUE(table.AtEnd());
+    EXPECT_EQ(table.RowNumber(), 10);
+    EXPECT_EQ(table.ReadText("NAME"), "n9");
+    table.Skip(1);
+    EXPECT_TRUE(table.AtEnd());
+    EXPECT_EQ(table.ReadText("NAME"), "n9");
+    table.Skip(-3);
+    EXPECT_FALSE(table.AtEnd());
+    EXPECT_EQ(table.RowNumber(), 7);
+}
+
+TEST_F(Results, BeginInsertPostsThePendingRowAndCancelDropsIt)
+{
+    StoreTable table("numericdb");
+    table.setTableName(path);
+    table.setActive(true);
+    for (int i = 0; i < 200; ++i) {
+        table.BeginInsert();
+        table.WriteValue("NAME", std::to_string(i));
+    }
+    if (table.EditState() != EditStates::Browse) table.PostRow();
+    EXPECT_EQ(table.RowCount(), 200);
+    table.BeginInsert();
+    table.WriteValue("NAME", "dropped");
+    table.CancelRow();
+    table.BeginInsert();
+    table.GoFirst();  // nothing written: cancelled, not posted
+    EXPECT_EQ(table.RowCount(), 200);
+    table.setActive(false);
+    table.setActive(true);
+    EXPECT_EQ(table.RowCount(), 200);
+}
+
+TEST_F(Results, HandleFailuresCarryTheHandleName)
+{
+    StoreTable table("configdb");
+    EXPECT_EQ(failureOf([&] { table.setActive(true); }), "Missing table name.");
+    EXPECT_EQ(failureOf([&] { table.GoFirst(); }), "configdb: Cannot perform this operation on a closed dataset");
+    table.setTableName(dir.file("none.dat"));
+    EXPECT_EQ(failureOf([&] { table.setActive(true); }),
+              "Invalid path or file name for data file " + dir.file("none.dat"));
+    EXPECT_FALSE(table.Active());
+    table.setTableName(path);
+    table.setActive(true);
+    EXPECT_EQ(failureOf([&] { table.setTableName(path); }),
+              "configdb: Cannot perform this operation on an open dataset");
+    EXPECT_EQ(failureOf([&] { table.ReadText("nothing"); }), "configdb: Field 'nothing' not found");
+    EXPECT_EQ(failureOf([&] { table.WriteValue("NAME", "x"); }), "Dataset not in edit or insert mode");
+    EXPECT_EQ(failureOf([&] { table.RemoveAllRows(); }), "Data file " + path + " must be opened exclusively");
+}
+
+TEST_F(Results, EditChangesTheRowAndMemosReadWhole)
+{
+    StoreTable table("resultsdb");
+    table.setTableName(path);
+    table.setActive(true);
+    add(table, "a", "alpha", 1234.50);
+    EXPECT_EQ(table.ReadText("KPH"), "1234.5");
+    table.BeginEdit();
+    std::string log(5000, 'x');
+    table.WriteValue("ERRORS", log);
+    table.WriteValue("KPH", 1234.0);
+    table.PostRow();
+    table.setActive(false);
+    table.setActive(true);
+    EXPECT_EQ(table.ReadText("ERRORS"), log);
+    EXPECT_EQ(table.ReadText("KPH"), "1234");
+    table.DeleteRow();
+    EXPECT_FALSE(table.HasRow());
+    EXPECT_EQ(table.RowCount(), 0);
+}
+
+TEST_F(Results, RemoveAllRowsOnAClosedHandleOpensExclusivelyForTheCall)
+{
+    StoreTable table("resultsdb");
+    table.setTableName(path);
+    table.setActive(true);
+    add(table, "a", "alpha", 1);
+    StoreTable other("testdb");
+    other.setTableName(path);
+    other.setActive(true);
+    table.setActive(false);
+    EXPECT_EQ(failureOf([&] { table.RemoveAllRows(); }), "Access denied to data file " + path);
+    other.setActive(false);
+    table.RemoveAllRows();
+    EXPECT_FALSE(table.Exclusive());
+    table.setActive(true);
+    EXPECT_EQ(table.RowCount(), 0);
+}
