@@ -3,21 +3,17 @@
 //   tabletool create SCHEMA.json TABLE.dat   make an empty table from a schema file
 //   tabletool insert TABLE.dat               append one row per JSON line on standard input
 //                                            (column name to value text); prints the count
-//   tabletool dump TABLE.dat                 every live row in slot order, one JSON line each
+//   tabletool dump [--filter TEXT] TABLE.dat every live row in slot order, one JSON line each;
+//                                            with a filter (column = 'text') only the rows passing it
 //   tabletool info TABLE.dat                 header, columns and index descriptors as JSON
 //   tabletool verify TABLE.dat               "OK", or one line per problem (exit status 1)
 //
-// Schema file:
-//   {"description": "...", "memo_block_size": 512,
-//    "columns": [{"name": "NAME", "type": "string", "size": 40, "decimals": 0, "required": false,
-//                 "min": "...", "max": "...", "default": "..."}],
-//    "primary": ["column", ...],
-//    "indexes": [{"name": "NAME", "columns": ["NAME"], "unique": false, "caseinsensitive": true,
-//                 "descending": [false], "compression": 3}]}
-// An index's "descending" is one flag per key column, or one flag for the whole index.
+// The schema file is described in schemafile.h.
 
+#include "schemafile.h"
 #include "store/createtable.h"
 #include "store/datafile.h"
+#include "store/filter.h"
 #include "store/indexheader.h"
 #include "store/storeerror.h"
 #include "store/tablecheck.h"
@@ -28,6 +24,7 @@
 #include <array>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,54 +35,9 @@ using namespace store;
 
 int usage()
 {
-    std::cerr << "usage: tabletool create SCHEMA.json TABLE.dat | insert TABLE.dat | dump TABLE.dat |"
+    std::cerr << "usage: tabletool create SCHEMA.json TABLE.dat | insert TABLE.dat | dump [--filter TEXT] TABLE.dat |"
                  " info TABLE.dat | verify TABLE.dat\n";
     return 2;
-}
-
-ColumnSpec columnSpecOf(const ordered_json& json)
-{
-    ColumnSpec spec;
-    spec.name = json.at("name").get<std::string>();
-    spec.type = json.at("type").get<std::string>();
-    spec.size = json.value("size", 0);
-    spec.decimals = json.value("decimals", 0);
-    spec.required = json.value("required", false);
-    spec.minimum = json.value("min", std::string());
-    spec.maximum = json.value("max", std::string());
-    spec.defaultValue = json.value("default", std::string());
-    return spec;
-}
-
-IndexSpec indexSpecOf(const ordered_json& json)
-{
-    IndexSpec spec;
-    spec.name = json.at("name").get<std::string>();
-    spec.columns = json.at("columns").get<std::vector<std::string>>();
-    spec.unique = json.value("unique", false);
-    spec.caseInsensitive = json.value("caseinsensitive", false);
-    if (json.contains("descending")) {
-        const ordered_json& descending = json.at("descending");
-        if (descending.is_boolean()) spec.descending = descending.get<bool>();
-        else spec.columnDescending = descending.get<std::vector<bool>>();
-    }
-    spec.compression = static_cast<Compression>(json.value("compression", 0));
-    return spec;
-}
-
-TableSchema schemaOf(const std::string& path)
-{
-    std::ifstream in(path);
-    if (!in) throw StoreError("Cannot read schema file " + path);
-    ordered_json json = ordered_json::parse(in);
-    TableSchema schema;
-    schema.description = json.value("description", std::string());
-    schema.memoBlockSize = json.value("memo_block_size", 512);
-    for (const ordered_json& column : json.at("columns")) schema.columns.push_back(columnSpecOf(column));
-    schema.primary = json.value("primary", std::vector<std::string>());
-    if (json.contains("indexes"))
-        for (const ordered_json& index : json.at("indexes")) schema.indexes.push_back(indexSpecOf(index));
-    return schema;
 }
 
 std::unique_ptr<DataFile> openTable(const std::string& table, Sharing sharing, bool readOnly)
@@ -144,12 +96,20 @@ int insert(const std::string& table)
     return 0;
 }
 
-int dump(const std::string& table)
+// With a filter text, only the rows that pass it, as a table handle with
+// that filter shows them.
+int dump(const std::string& table, const std::string& filter = "")
 {
     auto data = openTable(table, Sharing::Shared, true);
+    std::optional<FilterCondition> condition = parseFilter(filter);
+    int filterColumn = condition ? data->findColumn(condition->column) : 0;
+    if (condition && filterColumn == 0) throw StoreError("Field '" + condition->column + "' not found");
     for (std::int32_t slot = 1; slot <= data->slotCount(); ++slot) {
         Row row = data->readRow(slot);
         if (row.image[slot::State] != slot::InUse) continue;
+        if (condition &&
+            !passesFilter(*condition, textOf(data->column(filterColumn), data->value(row, filterColumn))))
+            continue;
         ordered_json json = ordered_json::object();
         for (const Column& column : data->columns())
             json[column.name] = textOf(column, data->value(row, column.number));
@@ -258,9 +218,11 @@ int verify(const std::string& table)
 int run(const std::vector<std::string>& arguments)
 {
     if (arguments.size() == 3 && arguments[0] == "create") {
-        createTable(systemFileSystem(), arguments[2], schemaOf(arguments[1]));
+        createTable(systemFileSystem(), arguments[2], tools::readSchemaFile(arguments[1]));
         return 0;
     }
+    if (arguments.size() == 4 && arguments[0] == "dump" && arguments[1] == "--filter")
+        return dump(arguments[3], arguments[2]);
     if (arguments.size() != 2) return usage();
     const std::string& command = arguments[0];
     if (command == "insert") return insert(arguments[1]);

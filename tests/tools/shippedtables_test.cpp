@@ -1,0 +1,265 @@
+// The four shipped tables as the build makes them, and the sequences in
+// which the program uses them, each on a fresh copy.
+
+#include "store/storeerror.h"
+#include "store/storetable.h"
+#include "store/values.h"
+#include "support/tables.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sys/wait.h>
+
+using namespace store;
+using testing_support::failureOf;
+using testing_support::TempDir;
+
+namespace {
+
+int runCommand(const std::string& command)
+{
+    int status = std::system((command + " > /dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class ShippedTables : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(runCommand(std::string(MAKETABLES) + " " + MOVARA_DATA_DIR + " " + dir.path().string()), 0);
+        formats().shortDateFormat = "mm/dd/yy";
+        formats().dateSeparator = '/';
+    }
+
+    std::string table(const std::string& name) const { return dir.file(name + ".dat"); }
+
+    // Every handle of the program closes before it is given a table name.
+    void openOn(StoreTable& handle, const std::string& name)
+    {
+        handle.setActive(false);
+        handle.setTableName(table(name));
+        handle.setActive(true);
+    }
+
+    TempDir dir;
+};
+
+void addResult(StoreTable& resultsdb, const std::string& name, double kph, const std::string& kind)
+{
+    resultsdb.BeginInsert();
+    resultsdb.WriteValue("NAME", name);
+    resultsdb.WriteValue("NKPH", kph - 100);
+    resultsdb.WriteValue("KPH", kph);
+    resultsdb.WriteValue("TOTERRS", 3);
+    resultsdb.WriteValue("FLDERRS", 2);
+    resultsdb.WriteValue("TESTTIME", timestampOf(0, 13 * 3600000 + 5 * 60000 + 9000));
+    resultsdb.WriteValue("TESTDATE", timestampOf(dayNumber(2026, 12, 9), 0));
+    resultsdb.WriteValue("TIME", 5.0);
+    resultsdb.WriteValue("TOTALFLDS", 40);
+    resultsdb.WriteValue("TOTALKS", 812);
+    resultsdb.WriteValue("ACCURACY", 97.25);
+    resultsdb.WriteValue("TESTTYPE", kind);
+    resultsdb.WriteValue("ERRORS", std::string("Record 1 field 2: 12345 keyed as 12354\r\n"));
+    if (resultsdb.EditState() != EditStates::Browse) resultsdb.PostRow();
+}
+
+}  // namespace
+
+TEST_F(ShippedTables, EveryTableVerifiesAndARebuildKeepsWhatIsThere)
+{
+    for (const char* name : {"config", "results", "numeric", "invsort"})
+        EXPECT_EQ(runCommand(std::string(TABLETOOL) + " verify " + table(name)), 0) << name;
+    StoreTable resultsdb("resultsdb");
+    openOn(resultsdb, "results");
+    addResult(resultsdb, "Kept, Row", 9000, "numeric");
+    resultsdb.setActive(false);
+    auto before = testing_support::readFile(table("results"));
+    ASSERT_EQ(runCommand(std::string(MAKETABLES) + " " + MOVARA_DATA_DIR + " " + dir.path().string()), 0);
+    EXPECT_EQ(testing_support::readFile(table("results")), before);
+}
+
+TEST_F(ShippedTables, ConfigurationLoadReadsTheShippedRow)
+{
+    StoreTable configdb("configdb");
+    openOn(configdb, "config");
+    configdb.GoFirst();
+    EXPECT_EQ(configdb.ReadInteger("realtime"), 5);
+    EXPECT_EQ(configdb.ReadInteger("practicetime"), 2);
+    EXPECT_EQ(configdb.ReadText("fname"), "");
+    EXPECT_EQ(configdb.ReadText("password"), "");
+    EXPECT_FALSE(configdb.ReadBoolean("useuppercase"));
+    EXPECT_TRUE(configdb.ReadBoolean("presults"));
+    EXPECT_TRUE(configdb.ReadBoolean("rresults"));
+    EXPECT_TRUE(configdb.ReadBoolean("remembername"));
+    for (const char* column : {"scalefactor", "width", "sort", "filter"}) EXPECT_EQ(configdb.ReadInteger(column), 0);
+    EXPECT_FALSE(configdb.ReadBoolean("autoadvance"));
+    EXPECT_EQ(configdb.RowCount(), 1);
+    EXPECT_EQ(failureOf([&] { configdb.ReadText("nothing"); }), "configdb: Field 'nothing' not found");
+}
+
+TEST_F(ShippedTables, NameSaveAndSettingsEditStoreTheirValues)
+{
+    StoreTable configdb("configdb");
+    openOn(configdb, "config");
+    configdb.GoFirst();
+    configdb.BeginEdit();
+    configdb.WriteValue("fname", "Ann ");
+    configdb.WriteValue("lname", "Smith");
+    configdb.PostRow();
+    configdb.setActive(false);
+
+    StoreTable settings("configdb");
+    openOn(settings, "config");
+    settings.BeginEdit();
+    settings.WriteValue("realtime", "7");  // item texts go into integer columns
+    settings.WriteValue("scalefactor", "-10");
+    if (settings.EditState() != EditStates::Browse) settings.PostRow();
+    settings.setActive(false);
+    openOn(settings, "config");
+    settings.BeginEdit();
+    settings.WriteValue("realtime", "9");
+    settings.CancelRow();
+    settings.setActive(false);
+
+    openOn(configdb, "config");
+    configdb.GoFirst();
+    EXPECT_EQ(configdb.ReadText("fname"), "Ann");  // trailing blanks are not stored
+    EXPECT_EQ(configdb.ReadText("lname"), "Smith");
+    EXPECT_EQ(configdb.ReadInteger("realtime"), 7);
+    EXPECT_EQ(configdb.ReadInteger("scalefactor"), -10);
+}
+
+TEST_F(ShippedTables, ResultsRowsReadBackInEveryOrderAndFilter)
+{
+    StoreTable resultsdb("resultsdb");
+    openOn(resultsdb, "results");
+    addResult(resultsdb, "Smith, Ann", 9000.5, "alpha");
+    addResult(resultsdb, "adams, Bo", 12000, "alphanumeric");
+    addResult(resultsdb, "Jones, Cy", 7000, "numeric");
+    resultsdb.setActive(false);
+
+    resultsdb.setIndexName("Name");  // the main window's item text, before the first open
+    openOn(resultsdb, "results");
+    EXPECT_EQ(resultsdb.ReadText("NAME"), "adams, Bo");
+    EXPECT_EQ(resultsdb.ReadText("TESTDATE"), "12/09/26");
+    EXPECT_EQ(resultsdb.ReadText("TESTTIME"), "1:05:09 PM");
+    EXPECT_EQ(resultsdb.ReadText("KPH"), "12000");
+    EXPECT_EQ(resultsdb.ReadText("ACCURACY"), "97.25");
+    EXPECT_EQ(resultsdb.ReadText("ERRORS"), "Record 1 field 2: 12345 keyed as 12354\r\n");
+    resultsdb.setIndexName("NETKPH");
+    EXPECT_EQ(resultsdb.RowNumber(), 1);  // the same row, first by speed too
+    resultsdb.GoLast();
+    EXPECT_EQ(resultsdb.ReadText("NAME"), "Jones, Cy");
+    resultsdb.setIndexName("DATE");
+    resultsdb.setFilter("TESTTYPE='alpha'");
+    resultsdb.setFiltered(true);
+    std::vector<std::string> seen;
+    for (resultsdb.GoFirst(); !resultsdb.AtEnd(); resultsdb.GoNext()) seen.push_back(resultsdb.ReadText("NAME"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"Smith, Ann"}));
+    resultsdb.setFiltered(false);
+    resultsdb.GoFirst();
+    resultsdb.DeleteRow();
+    EXPECT_EQ(resultsdb.RowCount(), 2);
+}
+
+TEST_F(ShippedTables, DeleteAllNeedsTheTableToItself)
+{
+    StoreTable resultsdb("resultsdb");
+    openOn(resultsdb, "results");
+    addResult(resultsdb, "a, b", 1000, "numeric");
+    StoreTable testRun("resultsdb");
+    openOn(testRun, "results");
+    resultsdb.setActive(false);
+    resultsdb.setExclusive(true);
+    EXPECT_EQ(failureOf([&] { resultsdb.setActive(true); }), "Access denied to data file " + table("results"));
+    resultsdb.setExclusive(false);
+    testRun.setActive(false);
+
+    resultsdb.setActive(false);
+    resultsdb.setExclusive(true);
+    resultsdb.setActive(true);
+    resultsdb.RemoveAllRows();
+    resultsdb.setActive(false);
+    resultsdb.setExclusive(false);
+    resultsdb.setActive(true);
+    EXPECT_EQ(resultsdb.RowCount(), 0);
+    EXPECT_TRUE(resultsdb.AtEnd());
+}
+
+TEST_F(ShippedTables, NumericGenerationPostsTwoHundredRowsWithOnePost)
+{
+    StoreTable numericdb("numericdb");
+    numericdb.setActive(false);
+    numericdb.setTableName(table("numeric"));
+    numericdb.setExclusive(true);
+    numericdb.setActive(true);
+    numericdb.RemoveAllRows();
+    for (int row = 0; row < 200; ++row) {
+        numericdb.BeginInsert();
+        for (int field = 1; field <= 25; ++field) numericdb.WriteValue("n" + std::to_string(field), row * 100 + field);
+        for (int field = 1; field <= 25; ++field) numericdb.WriteValue("nd" + std::to_string(field), 12.3);
+    }
+    if (numericdb.EditState() != EditStates::Browse) numericdb.PostRow();
+    numericdb.setActive(false);
+    numericdb.setExclusive(false);
+
+    StoreTable testdb("testdb");
+    openOn(testdb, "numeric");
+    EXPECT_EQ(testdb.RowCount(), 200);
+    testdb.GoFirst();
+    testdb.Skip(49);  // practice starts on the 50th row
+    EXPECT_EQ(testdb.RowNumber(), 50);
+    EXPECT_EQ(testdb.ReadText("n1"), "4901");
+    EXPECT_EQ(testdb.ReadText("nd25"), "12.3");
+    testdb.SuspendDisplay();
+    testdb.GoFirst();
+    testdb.Skip(199);
+    EXPECT_FALSE(testdb.AtEnd()) << "on the last row, but no move went past it yet";
+    testdb.Skip(1);
+    EXPECT_TRUE(testdb.AtEnd());
+    EXPECT_EQ(testdb.RowNumber(), 200);
+    testdb.ResumeDisplay();
+}
+
+TEST_F(ShippedTables, RegenerationRewritesEveryRowInPlaceAndTheTestsReadItByKey)
+{
+    StoreTable inv("inv");
+    inv.setExclusive(true);
+    inv.setTableName(table("invsort"));
+    inv.setActive(true);
+    int rows = inv.RowCount();
+    EXPECT_GE(rows, 2000);
+    std::set<std::string> people;
+    int visited = 0;
+    for (inv.GoFirst(); !inv.AtEnd(); inv.GoNext()) {
+        EXPECT_EQ(inv.ReadInteger("recordid"), ++visited);
+        people.insert(inv.ReadText("FIRST") + " " + inv.ReadText("LAST"));
+        inv.BeginEdit();
+        inv.WriteValue("idxkey", std::to_string((visited * 7919) % 99999));
+        inv.WriteValue("date", "01/02/26");
+        inv.WriteValue("invoice", 10000000 + visited);
+        inv.WriteValue("amount", "1000.00");
+    }
+    if (inv.EditState() != EditStates::Browse) inv.PostRow();
+    inv.setActive(false);
+    inv.setExclusive(false);
+    EXPECT_EQ(visited, rows);
+    EXPECT_EQ(static_cast<int>(people.size()), rows) << "no two records share a name";
+
+    StoreTable testdb("testdb");
+    testdb.setIndexName("idxkey");
+    openOn(testdb, "invsort");
+    std::string previous;
+    int seen = 0;
+    for (testdb.GoFirst(); !testdb.AtEnd(); testdb.GoNext(), ++seen) {
+        std::string key = testdb.ReadText("IDXKEY");
+        EXPECT_LE(previous, key);  // keys are texts: "10" before "9"
+        previous = key;
+        EXPECT_EQ(testdb.ReadText("INVOICE"), std::to_string(10000000 + testdb.ReadInteger("recordid")));
+    }
+    EXPECT_EQ(seen, rows);
+}
