@@ -198,3 +198,76 @@ TEST_F(Results, RemoveAllRowsOnAClosedHandleOpensExclusivelyForTheCall)
     table.setActive(true);
     EXPECT_EQ(table.RowCount(), 0);
 }
+
+namespace {
+
+struct EventLog final : TableObserver {
+    std::vector<Event> events;
+    void tableEvent(StoreTable&, Event event) override { events.push_back(event); }
+};
+
+}  // namespace
+
+TEST_F(Results, ObserversHearEveryMoveAndPostButNothingWhileDisplayIsSuspended)
+{
+    StoreTable table("testdb");
+    EventLog log;
+    table.addObserver(&log);
+    table.setTableName(path);
+    table.setActive(true);
+    add(table, "a", "alpha", 1);
+    using Event = TableObserver::Event;
+    EXPECT_EQ(log.events, (std::vector<Event>{Event::Moved, Event::Opened, Event::EditStarted, Event::Posted}));
+    log.events.clear();
+    table.SuspendDisplay();
+    table.SuspendDisplay();
+    table.GoFirst();
+    table.ResumeDisplay();
+    EXPECT_TRUE(log.events.empty());
+    table.ResumeDisplay();
+    table.ResumeDisplay();  // none pending: nothing happens
+    EXPECT_EQ(log.events, (std::vector<Event>{Event::Refreshed}));
+    table.removeObserver(&log);
+}
+
+TEST_F(Results, ChangingTheOrderPostsAPendingRowAndAFailedPostKeepsIt)
+{
+    TableSchema schema = schemaOf({columnSpec("ID", "integer"), columnSpec("NAME", "string", 10)}, {"ID"});
+    std::string keyed = dir.file("keyed.dat");
+    createTable(systemFileSystem(), keyed, schema);
+    StoreTable table("inv");
+    table.setTableName(keyed);
+    table.setActive(true);
+    table.BeginInsert();
+    table.WriteValue("ID", 1);
+    table.setIndexName("");  // implicit post
+    EXPECT_EQ(table.EditState(), EditStates::Browse);
+    EXPECT_EQ(table.RowCount(), 1);
+    table.BeginInsert();
+    table.WriteValue("ID", 1);
+    table.WriteValue("NAME", "twin");
+    EXPECT_EQ(failureOf([&] { table.PostRow(); }), "Duplicate key found in index Primary of data file " + keyed);
+    EXPECT_EQ(table.EditState(), EditStates::Insert);
+    EXPECT_EQ(table.ReadText("NAME"), "twin");
+    table.WriteValue("ID", 2);
+    table.PostRow();
+    EXPECT_EQ(table.RowCount(), 2);
+    EXPECT_EQ(table.RowNumber(), 2);
+}
+
+TEST_F(Results, AFailedOpenLeavesTheHandleClosedWithItsSettings)
+{
+    StoreTable table("resultsdb");
+    table.setTableName(path);
+    table.setIndexName("SPEED");
+    table.setFilter("TESTTYPE='alpha'");
+    table.setFiltered(true);
+    EXPECT_EQ(failureOf([&] { table.setActive(true); }),
+              "Invalid secondary index name SPEED specified for data file " + path);
+    EXPECT_FALSE(table.Active());
+    EXPECT_EQ(table.IndexName(), "SPEED");
+    EXPECT_TRUE(table.Filtered());
+    table.setIndexName("NAME");
+    table.setActive(true);
+    EXPECT_TRUE(table.Active());
+}
