@@ -31,11 +31,18 @@ public:
 
 namespace {
 
-// Holds the table's read lock for the length of one cursor operation.
+// Holds the table's read lock for the length of one cursor operation. A lock
+// that will not let go is not worth losing the operation's own outcome for.
 class ReadScope {
 public:
     explicit ReadScope(TableLocks& locks) : locks_(locks) { locks_.lockRead(); }
-    ~ReadScope() { locks_.unlockRead(); }
+    ~ReadScope()
+    {
+        try {
+            locks_.unlockRead();
+        } catch (const StoreError&) {
+        }
+    }
     ReadScope(const ReadScope&) = delete;
     ReadScope& operator=(const ReadScope&) = delete;
 
@@ -46,7 +53,13 @@ private:
 class WriteScope {
 public:
     explicit WriteScope(TableLocks& locks) : locks_(locks) { locks_.lockWrite(); }
-    ~WriteScope() { locks_.unlockWrite(); }
+    ~WriteScope()
+    {
+        try {
+            locks_.unlockWrite();
+        } catch (const StoreError&) {
+        }
+    }
     WriteScope(const WriteScope&) = delete;
     WriteScope& operator=(const WriteScope&) = delete;
 
@@ -103,8 +116,9 @@ void StoreTable::setActive(bool active)
 {
     if (active && !open_) open();
     if (!active && open_) {
-        close();
+        std::string failure = closeTable();
         tell(TableObserver::Event::Closed);
+        if (!failure.empty()) throw StoreError(failure);
     }
 }
 
@@ -220,9 +234,13 @@ void StoreTable::open()
     tell(TableObserver::Event::Opened);
 }
 
-void StoreTable::close() noexcept
+void StoreTable::close() noexcept { closeTable(); }
+
+// Closing always closes; what the last write-back met is handed back, so
+// that a table whose changes did not reach the disk is not taken as saved.
+std::string StoreTable::closeTable() noexcept
 {
-    if (!open_) return;
+    if (!open_) return "";
     std::unique_ptr<Open> state = std::move(open_);
     if (state_ != EditStates::Browse) state->data->release(state->pending);
     state_ = EditStates::Browse;
@@ -231,9 +249,10 @@ void StoreTable::close() noexcept
     state->locks->releaseAll();
     try {
         state->data->close();
-    } catch (const StoreError&) {
-        // Closing goes on whatever the write-back met; nothing is left open.
+    } catch (const StoreError& error) {
+        return error.what();
     }
+    return "";
 }
 
 // ---- The order ------------------------------------------------------------------
@@ -457,7 +476,6 @@ void StoreTable::BeginEdit()
     if (state_ == EditStates::Edit) return;
     settlePending();
     if (!open_->hasRow) handleError("There is no row to edit");
-    if (open_->data->isReadOnly()) throw StoreError("Access denied to data file " + open_->data->name());
     std::int32_t slot = open_->current.slot;
     open_->locks->lockRow(slot, lockRetryCount_, lockWaitTime_);
     try {

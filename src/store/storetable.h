@@ -145,6 +145,7 @@ private:
     void requireClosed() const;
     void open();
     void close() noexcept;
+    std::string closeTable() noexcept;
     [[noreturn]] void handleError(const std::string& message) const;
     int columnNumber(const std::string& column) const;
     Value readValue(const std::string& column);

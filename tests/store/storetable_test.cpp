@@ -1,6 +1,7 @@
 #include "store/createtable.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
+#include "support/faultyfilesystem.h"
 #include "support/tables.h"
 #include "support/tempdir.h"
 
@@ -270,4 +271,20 @@ TEST_F(Results, AFailedOpenLeavesTheHandleClosedWithItsSettings)
     table.setIndexName("NAME");
     table.setActive(true);
     EXPECT_TRUE(table.Active());
+}
+
+TEST_F(Results, AnExclusiveTableWhoseChangesCannotReachTheDiskSaysSoWhenClosed)
+{
+    testing_support::FaultyFileSystem files;
+    StoreTable table("numericdb", files);
+    table.setTableName(path);
+    table.setExclusive(true);
+    table.setActive(true);
+    add(table, "kept only in the cache", "numeric", 1);
+    files.plan.arm(testing_support::Fault::DiskFull, 0);
+    EXPECT_EQ(failureOf([&] { table.setActive(false); }), "Error writing to data file " + path);
+    EXPECT_FALSE(table.Active());
+    files.plan.disarm();
+    table.setExclusive(false);
+    table.setActive(true);  // still opens
 }
