@@ -31,41 +31,28 @@ public:
 
 namespace {
 
-// Holds the table's read lock for the length of one cursor operation. A lock
-// that will not let go is not worth losing the operation's own outcome for.
-class ReadScope {
+// Holds the table's read or write lock for the length of one operation. A
+// lock that will not let go is not worth losing the operation's own outcome
+// for.
+template <bool Write> class LockScope {
 public:
-    explicit ReadScope(TableLocks& locks) : locks_(locks) { locks_.lockRead(); }
-    ~ReadScope()
+    explicit LockScope(TableLocks& locks) : locks_(locks) { Write ? locks_.lockWrite() : locks_.lockRead(); }
+    ~LockScope()
     {
         try {
-            locks_.unlockRead();
+            Write ? locks_.unlockWrite() : locks_.unlockRead();
         } catch (const StoreError&) {
         }
     }
-    ReadScope(const ReadScope&) = delete;
-    ReadScope& operator=(const ReadScope&) = delete;
+    LockScope(const LockScope&) = delete;
+    LockScope& operator=(const LockScope&) = delete;
 
 private:
     TableLocks& locks_;
 };
 
-class WriteScope {
-public:
-    explicit WriteScope(TableLocks& locks) : locks_(locks) { locks_.lockWrite(); }
-    ~WriteScope()
-    {
-        try {
-            locks_.unlockWrite();
-        } catch (const StoreError&) {
-        }
-    }
-    WriteScope(const WriteScope&) = delete;
-    WriteScope& operator=(const WriteScope&) = delete;
-
-private:
-    TableLocks& locks_;
-};
+using ReadScope = LockScope<false>;
+using WriteScope = LockScope<true>;
 
 // Reads that happen outside a cursor operation's own read lock still hold
 // one while they last; the change check belongs to the start of operations,
