@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "config/programstate.h"
+#include "store/storeerror.h"
 #include "store/storetable.h"
 #include "widgets/help.h"
 #include "widgets/messages.h"
@@ -72,6 +74,20 @@ void GenerationWindow::endAfterFailure(store::StoreTable& table, const std::exce
     releaseTable(table);
     showErrorDisplay(QString::fromUtf8(error.what()));
     done(QDialog::Rejected);
+}
+
+bool openExclusively(store::StoreTable& table, const std::string& fileName)
+{
+    try {
+        table.setActive(false);
+        table.setTableName(ProgramDir + fileName);
+        table.setExclusive(true);
+        table.setActive(true);
+        return true;
+    } catch (const store::StoreError&) {
+        releaseTable(table);
+        return false;
+    }
 }
 
 void releaseTable(store::StoreTable& table)

@@ -15,6 +15,7 @@
 // closes.
 
 #include <exception>
+#include <string>
 
 #include <QDialog>
 
@@ -54,6 +55,9 @@ protected:
     QTimer* Timer1;
 };
 
+// Opens the table of that file name in ProgramDir for exclusive use; false,
+// with the handle closed, when it cannot be had (open elsewhere, or missing).
+bool openExclusively(store::StoreTable& table, const std::string& fileName);
 // Closes the handle and clears its exclusive flag, as every generation run
 // leaves its table.
 void releaseTable(store::StoreTable& table);

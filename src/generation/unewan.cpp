@@ -2,9 +2,7 @@
 
 #include <QTimer>
 
-#include "config/programstate.h"
 #include "generation/testdata.h"
-#include "store/storeerror.h"
 #include "widgets/messages.h"
 #include "widgets/progressgauge.h"
 
@@ -32,7 +30,7 @@ void Trewritean::Timer1Timer()
 {
     Timer1->stop();
     Gauge1->setPosition(0);
-    if (!openExclusively()) {
+    if (!openExclusively(inv, "invsort.dat")) {
         messages().errorBox(QStringLiteral("Unable to get exclusive use of database. Rewrite cancelled."));
         cancelled = true;
         done(QDialog::Rejected);
@@ -54,19 +52,6 @@ void Trewritean::FormClose()
     Timer1->stop();
     releaseTable(inv);
     if (!cancelled) messages().messageBox(QStringLiteral("New test has been created."));
-}
-
-bool Trewritean::openExclusively()
-{
-    try {
-        inv.setExclusive(true);
-        inv.setTableName(ProgramDir + "invsort.dat");
-        inv.setActive(true);
-        return true;
-    } catch (const store::StoreError&) {
-        releaseTable(inv);
-        return false;
-    }
 }
 
 // Moving on to the next row posts the one just edited.

@@ -23,7 +23,6 @@ protected:
     void FormClose() override;
 
 private:
-    bool openExclusively();
     void rewriteRows();
     void rewriteRow();
     // Today's date less a drawn number of days, in the short date format.

@@ -4,7 +4,6 @@
 
 #include "config/programstate.h"
 #include "generation/testdata.h"
-#include "store/storeerror.h"
 #include "widgets/messages.h"
 #include "widgets/progressgauge.h"
 
@@ -46,7 +45,7 @@ void Tnewnumerictestform::Timer1Timer()
     Timer1->stop();
     generation::seedrandom();
     Gauge1->setMaximum(RowsPerTest);
-    if (!openExclusively()) {
+    if (!openExclusively(numericdb, "numeric.dat")) {
         messages().errorBox(QStringLiteral("Could not get exclusive use of database. Try later."));
         done(QDialog::Rejected);
         return;
@@ -67,20 +66,6 @@ void Tnewnumerictestform::FormClose()
 {
     Timer1->stop();
     releaseTable(numericdb);
-}
-
-bool Tnewnumerictestform::openExclusively()
-{
-    try {
-        numericdb.setActive(false);
-        numericdb.setTableName(ProgramDir + "numeric.dat");
-        numericdb.setExclusive(true);
-        numericdb.setActive(true);
-        return true;
-    } catch (const store::StoreError&) {
-        releaseTable(numericdb);
-        return false;
-    }
 }
 
 // Each BeginInsert posts the row before it; the last row is posted by the

@@ -27,7 +27,6 @@ protected:
     void FormClose() override;
 
 private:
-    bool openExclusively();
     void writeRows();
 
     store::StoreTable numericdb;
