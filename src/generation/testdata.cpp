@@ -1,7 +1,8 @@
 #include "generation/testdata.h"
 
+#include <charconv>
 #include <chrono>
-#include <cstdlib>
+#include <system_error>
 
 namespace generation {
 
@@ -86,11 +87,15 @@ std::string decimalTextOf(std::uint32_t drawn)
     return digits.substr(0, k - 3) + "." + digits.substr(k - 3, 2);
 }
 
+// Read with the point as decimal separator whatever the process's locale
+// says: the toolkit takes the locale from the environment, and a locale with
+// a decimal comma would make every drawn text unreadable.
 double decimalValue(const std::string& text)
 {
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size()) return 1.23;
+    double value = 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end) return 1.23;
     return value;
 }
 

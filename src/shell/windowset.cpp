@@ -4,6 +4,8 @@
 #include "config/udbfuncs.h"
 #include "config/ugetname.h"
 #include "config/ugetpass.h"
+#include "generation/unewan.h"
+#include "generation/unewnum.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
 
@@ -33,7 +35,11 @@ int WindowSlot::exec()
     return held ? held->exec() : QDialog::Rejected;
 }
 
-WindowSet::WindowSet() = default;
+WindowSet::WindowSet()
+{
+    newnumerictestform.setFactory([] { return std::make_unique<Tnewnumerictestform>(); });
+    rewritean.setFactory([] { return std::make_unique<Trewritean>(); });
+}
 
 WindowSet::~WindowSet() = default;
 

@@ -4,9 +4,10 @@
 // order and kept until the run ends, each held by a reference of its own.
 // The main window is built first, so it is the program's main window.
 //
-// Windows held by a WindowSlot are opened through the slot; a slot whose
-// window class has not joined the program yet holds nothing, and opening it
-// does nothing. The three test windows are the only ones ever discarded and
+// Windows held by a WindowSlot are opened through the slot. Each slot starts
+// with the factory of its window class (tests put stand-ins in its place); a
+// slot whose window class has not joined the program yet holds nothing, and
+// opening it does nothing. The three test windows are the only ones ever discarded and
 // built again (after a change of the window scale).
 
 #include <functional>

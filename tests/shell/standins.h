@@ -67,7 +67,8 @@ struct Openings {
 
 class StandInProgram {
 public:
-    StandInProgram()
+    // With realGeneration the two generation windows are the program's own.
+    explicit StandInProgram(bool realGeneration = false)
     {
         auto fake = std::make_unique<FakeDbfuncs>();
         dbfuncs = fake.get();
@@ -77,9 +78,11 @@ public:
                 if (settingsSave) settingsSave();
             });
         });
-        standIn(windows.newnumerictestform, opened.newnumerictestform);
+        if (!realGeneration) {
+            standIn(windows.newnumerictestform, opened.newnumerictestform);
+            standIn(windows.rewritean, opened.rewritean);
+        }
         standIn(windows.resultsForm, opened.resultsForm);
-        standIn(windows.rewritean, opened.rewritean);
         testWindow(windows.numerictestform, opened.numerictestform);
         testWindow(windows.alphanumerictestform, opened.alphanumerictestform);
         testWindow(windows.alphatestform, opened.alphatestform);

@@ -12,6 +12,7 @@
 #include "standins.h"
 #include "support/modal.h"
 #include "support/recordingmessages.h"
+#include "support/tempdir.h"
 #include "widgets/clockpanel.h"
 #include "widgets/flatbutton.h"
 #include "widgets/help.h"
@@ -71,6 +72,7 @@ private slots:
     void firstShowScalesTheTestWindowsByTheStoredFactor();
     void gatedCommandsOpenAtOnceWithABlankPassword();
     void cancelledPasswordLeavesGatedCommandsUndone();
+    void newCommandsRunTheGenerationWindowsBehindTheGate();
     void everyGatedCommandAsksForThePasswordAgain();
     void testCommandsSetTheModeAndAskTheNameAsListed_data();
     void testCommandsSetTheModeAndAskTheNameAsListed();
@@ -208,6 +210,24 @@ void ZmainTest::cancelledPasswordLeavesGatedCommandsUndone()
     QCOMPARE(program->windows.numerictestform.window(), numeric);
     QCOMPARE(Settings.password, QStringLiteral("SECRET"));
     QVERIFY(recorder->shown.empty());
+}
+
+// In a folder without tables both generation windows refuse at once, which
+// shows that the commands reach the program's own windows.
+void ZmainTest::newCommandsRunTheGenerationWindowsBehindTheGate()
+{
+    program = std::make_unique<StandInProgram>(true);
+    program->dbfuncs->row.password = QStringLiteral("SECRET");
+    zmain().show();
+    testing_support::TempDir folder;
+    ProgramDir = folder.path().string() + "/";
+    answerPassword(QStringLiteral("secret"));
+    zmain().numeric1Click();
+    answerPassword(QStringLiteral("secret"));
+    zmain().Alphanumeric1Click();
+    QCOMPARE(recorder->texts(BoxKind::Error),
+             (QStringList{QStringLiteral("Could not get exclusive use of database. Try later."),
+                          QStringLiteral("Unable to get exclusive use of database. Rewrite cancelled.")}));
 }
 
 void ZmainTest::everyGatedCommandAsksForThePasswordAgain()
