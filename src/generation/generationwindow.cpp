@@ -71,7 +71,13 @@ void GenerationWindow::processEvents()
 
 void GenerationWindow::endAfterFailure(store::StoreTable& table, const std::exception& error)
 {
-    releaseTable(table);
+    // Closing always closes, even when its write-back fails; the failure
+    // being shown is the one that ended the run.
+    try {
+        releaseTable(table);
+    } catch (const store::StoreError&) {
+        releaseTable(table);
+    }
     showErrorDisplay(QString::fromUtf8(error.what()));
     done(QDialog::Rejected);
 }

@@ -330,7 +330,25 @@ void DataFile::close()
             data.file_.reset();
         }
     } release{*this};
-    if (slots_ && indexes_ && !isReadOnly()) writeBackAll();
+    if (!slots_ || !indexes_ || isReadOnly()) return;
+    try {
+        writeBackAll();
+    } catch (...) {
+        matchLengthToStoredHeader();
+        throw;
+    }
+}
+
+// A write-back cut short at close leaves slots beyond what the header on
+// disk counts; cutting them off keeps the table openable, as it was when
+// that header was written.
+void DataFile::matchLengthToStoredHeader() noexcept
+{
+    std::uint8_t image[DataHeaderSize];
+    if (!readExact(*file_, 0, image, DataHeaderSize)) return;
+    DataHeader stored = decodeDataHeader(image);
+    if (stored.slotSize != header_.slotSize || stored.nextSlot < 1) return;
+    file_->truncate(slotOffset(stored.nextSlot));
 }
 
 // ---- Columns --------------------------------------------------------------------------

@@ -313,6 +313,7 @@ private:
     void closeMemoValues(const Row& row);
     void freeMemoValues(const std::vector<std::uint8_t>& image, std::int32_t slot);
     void writeBackAll();
+    void matchLengthToStoredHeader() noexcept;
 
     void beginOperation();
     void endOperation();

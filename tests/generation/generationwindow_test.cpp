@@ -210,6 +210,7 @@ private slots:
     void tableHeldByAnotherProcessIsRefusedAndLeftAsItWas();
     void failurePartWayIsShownAndLeavesTheTableClosed_data();
     void failurePartWayIsShownAndLeavesTheTableClosed();
+    void numericRowsThatCannotReachTheDiskAtTheCloseAreNoSuccess();
 };
 
 void GenerationWindowTest::bothWindowsAreBorderlessWithTheirTextsAndHelp()
@@ -408,6 +409,38 @@ void GenerationWindowTest::failurePartWayIsShownAndLeavesTheTableClosed()
     QCOMPARE(recorder.shown.size(), std::size_t(1));
     QVERIFY(!window->isVisible());
     QVERIFY(openableExclusively(name));
+}
+
+// An exclusive table writes its rows back when it is closed; a full disk
+// then is the run's failure, not its success.
+void GenerationWindowTest::numericRowsThatCannotReachTheDiskAtTheCloseAreNoSuccess()
+{
+    RecordingMessages recorder;
+    TempDir folder;
+    makeTable(folder, QStringLiteral("numeric"));
+    testing_support::FaultyFileSystem files;
+    {
+        Tnewnumerictestform counted(files);
+        counted.exec();
+    }
+    const long lastCall = files.plan.calls - 1;
+    recorder.shown.clear();
+    files.plan.arm(testing_support::Fault::DiskFull, lastCall);
+    Tnewnumerictestform window(files);
+    window.exec();
+
+    QVERIFY(files.plan.fired);
+    QCOMPARE(recorder.texts(BoxKind::ErrorDisplay).size(), 1);
+    QCOMPARE(recorder.shown.size(), std::size_t(1));
+    QVERIFY(!window.isVisible());
+    store::StoreTable check("check");
+    check.setTableName(tablePath("numeric.dat"));
+    check.setExclusive(true);
+    try {
+        check.setActive(true);
+    } catch (const store::StoreError& error) {
+        QFAIL((std::string(error.what()) + " after a fault on " + files.plan.firedOn).c_str());
+    }
 }
 
 QTEST_MAIN(GenerationWindowTest)
