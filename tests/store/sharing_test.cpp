@@ -196,3 +196,22 @@ TEST_P(TwoCopies, ReaderHoldingItsByteMakesAWriterWaitUntilItLetsGo)
 
 INSTANTIATE_TEST_SUITE_P(BetweenProcessesAndHandles, TwoCopies, ::testing::Values("process", "handle"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+TEST_P(TwoCopies, EditOfARowAnotherDeletedFailsAndLeavesTheRowsAlone)
+{
+    ASSERT_EQ(other->ask("open " + path + " shared"), "ok");
+    openMine();
+    mine.GoFirst();
+    mine.GoNext();
+    EXPECT_EQ(other->ask("goto 2"), "ok");
+    EXPECT_EQ(other->ask("delete"), "ok");
+
+    EXPECT_EQ(failureOf([&] { mine.BeginEdit(); }), "resultsdb: The row was deleted by another user");
+    EXPECT_EQ(mine.EditState(), EditStates::Browse);
+    EXPECT_EQ(mine.RowCount(), 2);
+    mine.BeginEdit();
+    EXPECT_EQ(mine.ReadText("NAME"), "clark, cy");
+    mine.CancelRow();
+    EXPECT_EQ(other->ask("edit"), "ok");
+    EXPECT_EQ(other->ask("cancel"), "ok");
+}
