@@ -75,7 +75,7 @@ void writeResults(StoreTable& table, std::mt19937& random, const std::string& na
     table.WriteValue("TOTALKS", static_cast<std::int32_t>(random() % 5000));
     table.WriteValue("ACCURACY", static_cast<double>(random() % 10000) / 100);
     table.WriteValue("TESTTYPE", "numeric");
-    // Logs of one to a few memo blocks, so that blocks are both reused and chained.
+    // Logs of none to four memo blocks, so that blocks are both reused and chained.
     table.WriteValue("ERRORS", errorLogOf(name, static_cast<int>(random() % 40)));
 }
 
