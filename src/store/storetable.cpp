@@ -1,5 +1,6 @@
 #include "store/storetable.h"
 
+#include "store/bytes.h"
 #include "store/datafile.h"
 #include "store/filter.h"
 #include "store/locking.h"
@@ -475,13 +476,17 @@ void StoreTable::BeginEdit()
     if (!open_->hasRow) handleError("There is no row to edit");
     if (open_->data->isReadOnly()) throw StoreError("Access denied to data file " + open_->data->name());
     std::int32_t slot = open_->current.slot;
+    std::int32_t rowId = bytes::getI32(open_->row.image.data() + slot::RowId);
     open_->locks->lockRow(slot, lockRetryCount_, lockWaitTime_);
     try {
         // The read lock's change check may have moved the cursor on: the row
-        // locked is the one to edit, unless another user deleted it.
+        // locked is the one to edit, unless another user deleted it (and
+        // perhaps stored another row in its slot).
         ReadScope scope(*open_->locks);
         if (!isLive(*open_, Position{slot, {}})) handleError("The row was deleted by another user");
         open_->row = open_->data->readRow(slot);
+        if (bytes::getI32(open_->row.image.data() + slot::RowId) != rowId)
+            handleError("The row was deleted by another user");
         open_->current = positionOfRow(*open_, open_->row);
         open_->pending = open_->row;
     } catch (...) {

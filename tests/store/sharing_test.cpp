@@ -215,3 +215,43 @@ TEST_P(TwoCopies, EditOfARowAnotherDeletedFailsAndLeavesTheRowsAlone)
     EXPECT_EQ(other->ask("edit"), "ok");
     EXPECT_EQ(other->ask("cancel"), "ok");
 }
+
+// With key columns a deleted row's slot is given to the next new row, which
+// must not be edited in the place of the row that was there.
+TEST(TwoHandles, EditOfARowWhoseSlotAnotherRowTookFails)
+{
+    TempDir dir;
+    std::string path = dir.file("keyed.dat");
+    createTable(systemFileSystem(), path,
+                testing_support::schemaOf({testing_support::columnSpec("ID", "integer"),
+                                           testing_support::columnSpec("NAME", "string", 20)},
+                                          {"ID"}));
+    StoreTable first("first"), second("second");
+    first.setTableName(path);
+    first.setActive(true);
+    for (std::int32_t id : {1, 2, 3}) {
+        first.BeginInsert();
+        first.WriteValue("ID", id);
+        first.WriteValue("NAME", "row " + std::to_string(id));
+        first.PostRow();
+    }
+    second.setTableName(path);
+    second.setActive(true);
+    second.GoFirst();
+    second.GoNext();
+    ASSERT_EQ(second.ReadText("NAME"), "row 2");
+
+    first.GoFirst();
+    first.GoNext();
+    first.DeleteRow();
+    first.BeginInsert();
+    first.WriteValue("ID", 9);
+    first.WriteValue("NAME", "row 9");
+    first.PostRow();
+
+    EXPECT_EQ(failureOf([&] { second.BeginEdit(); }), "second: The row was deleted by another user");
+    EXPECT_EQ(second.EditState(), EditStates::Browse);
+    first.BeginEdit();  // row 9's lock was let go
+    EXPECT_EQ(first.ReadText("NAME"), "row 9");
+    first.CancelRow();
+}
