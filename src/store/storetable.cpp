@@ -1,9 +1,11 @@
 #include "store/storetable.h"
 
+#include "store/bytes.h"
 #include "store/datafile.h"
 #include "store/filter.h"
 #include "store/locking.h"
 #include "store/storeerror.h"
+#include "store/tablefiles.h"
 #include "store/tableindexes.h"
 
 #include <algorithm>
@@ -188,7 +190,7 @@ void StoreTable::open()
     options.mode.sharing = exclusive_ ? Sharing::Exclusive : Sharing::Shared;
     options.mode.readOnly = readOnly_;
     options.mode.writeThrough = forceBufferFlush_;
-    state->data = DataFile::open(files_, tableName_, options);
+    state->data = openBetweenWrites(options);
     state->indexes = &dynamic_cast<TableIndexes&>(state->data->indexes());
     bool shared = !exclusive_;
     MemoFile* memo = state->data->memo();
@@ -219,6 +221,21 @@ void StoreTable::open()
         throw;
     }
     tell(TableObserver::Event::Opened);
+}
+
+// Opening reads the three headers and checks them against the files'
+// lengths; another process's write-back in the middle would make a sound
+// table look damaged. A reader's byte in the index file keeps writers out
+// while the files are read, as the read lock does later.
+std::unique_ptr<DataFile> StoreTable::openBetweenWrites(const DataFileOptions& options)
+{
+    OpenStatus status = OpenStatus::Ok;
+    std::unique_ptr<File> index;
+    if (!exclusive_) index = files_.open(tableFileNames(tableName_).index, Access::ReadWrite, Sharing::Shared, false, status);
+    if (!index) return DataFile::open(files_, tableName_, options);
+    TableLocks gate(tableFileNames(tableName_).data, *index, *index, nullptr, true);
+    gate.lockRead(false);
+    return DataFile::open(files_, tableName_, options);
 }
 
 void StoreTable::close() noexcept { closeTable(); }
@@ -464,11 +481,18 @@ void StoreTable::BeginEdit()
     settlePending();
     if (!open_->hasRow) handleError("There is no row to edit");
     std::int32_t slot = open_->current.slot;
+    std::int32_t rowId = bytes::getI32(open_->row.image.data() + slot::RowId);
     open_->locks->lockRow(slot, lockRetryCount_, lockWaitTime_);
     try {
+        // The read lock's change check may have moved the cursor on: the row
+        // locked is the one to edit, unless another user deleted it (and
+        // perhaps stored another row in its slot).
         ReadScope scope(*open_->locks);
-        if (!isLive(*open_, open_->current)) handleError("The row was deleted by another user");
+        if (!isLive(*open_, Position{slot, {}})) handleError("The row was deleted by another user");
         open_->row = open_->data->readRow(slot);
+        if (bytes::getI32(open_->row.image.data() + slot::RowId) != rowId)
+            handleError("The row was deleted by another user");
+        open_->current = positionOfRow(*open_, open_->row);
         open_->pending = open_->row;
     } catch (...) {
         open_->locks->unlockRow(slot);

@@ -34,7 +34,9 @@
 
 namespace store {
 
+class DataFile;
 class StoreTable;
+struct DataFileOptions;
 struct IndexEntry;
 struct Row;
 
@@ -144,6 +146,7 @@ private:
     void requireOpen() const;
     void requireClosed() const;
     void open();
+    std::unique_ptr<DataFile> openBetweenWrites(const DataFileOptions& options);
     void close() noexcept;
     std::string closeTable() noexcept;
     [[noreturn]] void handleError(const std::string& message) const;
