@@ -50,10 +50,12 @@ Tsettingsform::Tsettingsform(std::function<Tdbfuncs&()> dbfuncs, QWidget* parent
 {
     setWindowTitle(QStringLiteral("Settings"));
     auto* groups = new QGridLayout;
+    // Read down the left column, then the right: the order the Tab key takes.
     groups->addWidget(buildTimeGroup(), 0, 0);
-    groups->addWidget(buildResultsGroup(), 1, 0);
-    groups->addWidget(buildScalingGroup(), 2, 0);
-    groups->addWidget(buildOptionsGroup(), 0, 1, 3, 1);
+    groups->addWidget(buildOptionsGroup(), 1, 0, 2, 1);
+    groups->addWidget(buildResultsGroup(), 0, 1);
+    groups->addWidget(buildScalingGroup(), 1, 1);
+    groups->setRowStretch(2, 1);
 
     SaveBtn = hinted(new QPushButton(QStringLiteral("&Save"), this), "SaveBtn", QStringLiteral("Save changes and exit"));
     CancelBtn = hinted(new QPushButton(QStringLiteral("&Cancel"), this), "CancelBtn",
