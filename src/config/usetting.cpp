@@ -62,6 +62,9 @@ Tsettingsform::Tsettingsform(std::function<Tdbfuncs&()> dbfuncs, QWidget* parent
                        QStringLiteral("Cancel changes and exit"));
     SaveBtn->setAutoDefault(false);
     CancelBtn->setAutoDefault(false);
+    // Cancel drops every change, so a click on it leaves the time field
+    // without checking what is typed there.
+    CancelBtn->setFocusPolicy(Qt::TabFocus);
     connect(SaveBtn, &QPushButton::clicked, this, &Tsettingsform::SaveBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &Tsettingsform::CancelBtnClick);
     auto* buttons = new QHBoxLayout;

@@ -26,11 +26,6 @@ QString invalidIntegerMessage(const QString& text, const QString& column)
     return QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(text, column);
 }
 
-int itemIndexOf(const QStringList& items, const QString& stored)
-{
-    return items.indexOf(stored);
-}
-
 // ---- ColumnLink ---------------------------------------------------------------
 
 ColumnLink::ColumnLink(store::StoreTable& table, std::string column, std::function<void()> refresh)
@@ -172,7 +167,8 @@ BoundPickList::BoundPickList(const QStringList& items, store::StoreTable& table,
 
 void BoundPickList::refresh()
 {
-    setCurrentIndex(itemIndexOf(items, link.text()));
+    // A stored value that is none of the items shows as nothing (index -1).
+    setCurrentIndex(items.indexOf(link.text()));
 }
 
 void BoundPickList::userChose(int index)

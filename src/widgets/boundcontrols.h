@@ -32,9 +32,6 @@ class QButtonGroup;
 bool isIntegerText(const QString& text);
 // The failure shown when it cannot.
 QString invalidIntegerMessage(const QString& text, const QString& column);
-// The place of a stored value among a list's items; -1 (nothing shown) when
-// it is none of them.
-int itemIndexOf(const QStringList& items, const QString& stored);
 
 // The tie between one control and one column.
 class ColumnLink : public store::TableObserver {

@@ -46,14 +46,19 @@ inline std::map<std::string, std::string> shippedConfigRow()
 
 class ConfigTable {
 public:
-    // Every column except those named in without; the row's values as texts.
+    // Every column except those named in without, some with a maximum the
+    // table enforces when a row is posted; the row's values as texts.
     explicit ConfigTable(std::map<std::string, std::string> row = shippedConfigRow(),
-                         const std::vector<std::string>& without = {})
+                         const std::vector<std::string>& without = {},
+                         const std::map<std::string, std::string>& maximums = {})
     {
         std::vector<store::ColumnSpec> columns;
-        for (const ConfigColumn& column : configColumns())
-            if (std::find(without.begin(), without.end(), column.name) == without.end())
-                columns.push_back(columnSpec(column.name, column.type, column.size));
+        for (const ConfigColumn& column : configColumns()) {
+            if (std::find(without.begin(), without.end(), column.name) != without.end()) continue;
+            columns.push_back(columnSpec(column.name, column.type, column.size));
+            if (auto maximum = maximums.find(column.name); maximum != maximums.end())
+                columns.back().maximum = maximum->second;
+        }
         store::createTable(store::systemFileSystem(), path(), schemaOf(columns));
         store::StoreTable table("maker");
         table.setTableName(path());
