@@ -294,7 +294,7 @@ void SettingTest::failedPostIsReportedAndKeepsTheDialogOpenWithItsChanges()
 void SettingTest::tableThatCannotBeOpenedKeepsTheDialogShut()
 {
     testing_support::TempDir empty;
-    ProgramDir = empty.path().string() + "/";
+    testing_support::pointProgramDirAt(empty);
     Tsettingsform dialog(module);
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     const QStringList shown = recorder.texts(BoxKind::ErrorDisplay);

@@ -44,6 +44,11 @@ inline std::map<std::string, std::string> shippedConfigRow()
             {"width", "0"},            {"sort", "0"},                 {"filter", "0"},        {"autoadvance", "false"}};
 }
 
+inline void pointProgramDirAt(const TempDir& folder)
+{
+    ProgramDir = folder.path().string() + "/";
+}
+
 class ConfigTable {
 public:
     // Every column except those named in without, some with a maximum the
@@ -67,7 +72,7 @@ public:
         for (const auto& [column, value] : row)
             if (table.HasColumn(column)) table.WriteValue(column, value);
         table.PostRow();
-        ProgramDir = folder.path().string() + "/";
+        pointProgramDirAt(folder);
     }
 
     std::string path() const { return folder.file("config.dat"); }
