@@ -79,6 +79,8 @@ Tsettingsform::Tsettingsform(std::function<Tdbfuncs&()> dbfuncs, QWidget* parent
 
     connect(DBEdit1, &BoundEdit::exited, this, &Tsettingsform::DBEdit1Exit);
     connect(DBEdit2, &BoundEdit::exited, this, &Tsettingsform::DBEdit2Exit);
+    for (BoundEdit* field : {DBEdit1, DBEdit2})
+        connect(field, &BoundEdit::refused, this, [this, field] { refuseLeaving(field); });
     setTabOrderOfControls();
     setFixedDialogFrame(this);
     setHelpContext(this, 7000);
@@ -212,16 +214,28 @@ void Tsettingsform::DBEdit2Exit()
 
 void Tsettingsform::checkTime(BoundEdit* field, const char* column)
 {
-    if (!configdb.Active() || configdb.ReadInteger(column) <= MaximumMinutes) return;
+    // The field the focus is taken from on its way back is not being left by
+    // the user; checking it too could send the focus to and fro for ever.
+    if (leavingRefused || !configdb.Active() || configdb.ReadInteger(column) <= MaximumMinutes) return;
     messages().errorBox(QStringLiteral("Maximum time is 30"));
+    refuseLeaving(field);
+}
+
+void Tsettingsform::refuseLeaving(QWidget* field)
+{
+    leavingRefused = true;
     // The focus change under way ends first; then the focus comes back.
-    QTimer::singleShot(0, field, [field] { field->setFocus(Qt::OtherFocusReason); });
+    QTimer::singleShot(0, field, [this, field] {
+        field->setFocus(Qt::OtherFocusReason);
+        leavingRefused = false;
+    });
 }
 
 void Tsettingsform::SaveBtnClick()
 {
-    // What is typed but not yet written is part of what the controls hold.
-    if (!DBEdit1->commit() || !DBEdit2->commit()) return;
+    // A click whose focus change a field refused does nothing: the field has
+    // shown why and keeps the focus. Every accepted leaving wrote its text.
+    if (leavingRefused || focusWidget() != SaveBtn) return;
     if (configdb.EditState() != store::EditStates::Browse) {
         try {
             configdb.PostRow();

@@ -64,6 +64,9 @@ private:
     void SaveBtnClick();
     void CancelBtnClick();
     void checkTime(BoundEdit* field, const char* column);
+    void refuseLeaving(QWidget* field);
 
     std::function<Tdbfuncs&()> dbfuncs;
+    // A field refused to be left and the focus is on its way back to it.
+    bool leavingRefused = false;
 };

@@ -130,6 +130,7 @@ void BoundEdit::focusOutEvent(QFocusEvent* event)
     selectAll();
     // The focus change under way ends first; then the focus comes back.
     QTimer::singleShot(0, this, [this] { setFocus(Qt::OtherFocusReason); selectAll(); });
+    emit refused();
 }
 
 // ---- BoundCheckBox ------------------------------------------------------------

@@ -75,8 +75,8 @@ private:
 
 // An entry field. Leaving it writes a changed text into the row; text an
 // integer column cannot hold is refused there: the error display shows why,
-// the text is selected and the focus stays. exited() is emitted after every
-// accepted leaving, changed or not.
+// the text is selected, the focus comes back and refused() is emitted.
+// exited() is emitted after every accepted leaving, changed or not.
 class BoundEdit : public QLineEdit {
     Q_OBJECT
 
@@ -90,6 +90,7 @@ public:
 
 signals:
     void exited();
+    void refused();
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;

@@ -97,6 +97,7 @@ private slots:
 
     void captionHelpHintsAndTabOrder();
     void timeAbove30IsRefusedOnLeavingAnd30Or0Pass();
+    void storedTimesAbove30AskOnceWhenTheFocusComesBack();
     void nonIntegerTimeIsReportedAndKeepsTheFocus();
     void saveStoresTheChangesAndReloadsSettings();
     void saveWithoutChangeDoesNotReload();
@@ -169,6 +170,28 @@ void SettingTest::timeAbove30IsRefusedOnLeavingAnd30Or0Pass()
     typeAndTab(dialog.DBEdit2, QStringLiteral("45"));
     QCOMPARE(recorder.texts(BoxKind::Error), QStringList{QStringLiteral("Maximum time is 30")});
     QCOMPARE(QApplication::focusWidget(), dialog.DBEdit2);
+
+    // Clicking Save leaves the field too: the same refusal, and nothing stored.
+    QTest::mouseClick(dialog.SaveBtn, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(recorder.texts(BoxKind::Error).size(), 2);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(QApplication::focusWidget(), dialog.DBEdit2);
+    QCOMPARE(table.read("practicetime"), std::string("2"));
+}
+
+void SettingTest::storedTimesAbove30AskOnceWhenTheFocusComesBack()
+{
+    auto row = rowWith("realtime", "31");
+    row["practicetime"] = "40";
+    ConfigTable table(row);
+    Tsettingsform dialog(module);
+    QVERIFY(openActive(dialog));
+    QTest::keyClick(dialog.DBEdit1, Qt::Key_Tab);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(recorder.texts(BoxKind::Error), QStringList{QStringLiteral("Maximum time is 30")});
+    QCOMPARE(QApplication::focusWidget(), dialog.DBEdit1);
 }
 
 void SettingTest::nonIntegerTimeIsReportedAndKeepsTheFocus()
@@ -184,9 +207,13 @@ void SettingTest::nonIntegerTimeIsReportedAndKeepsTheFocus()
     QCOMPARE(dialog.DBEdit1->selectedText(), QStringLiteral("4x"));
     QCOMPARE(dialog.configdb.ReadInteger("realtime"), 5);
 
-    // Save does not store it either; an emptied field stores no value.
+    // Save does not store it either, and says why once; an emptied field
+    // stores no value.
     QTest::mouseClick(dialog.SaveBtn, Qt::LeftButton);
+    QCoreApplication::processEvents();
     QVERIFY(dialog.isVisible());
+    QCOMPARE(recorder.texts(BoxKind::ErrorDisplay).size(), 2);
+    QCOMPARE(QApplication::focusWidget(), dialog.DBEdit1);
     typeAndTab(dialog.DBEdit1, QString());
     QTest::mouseClick(dialog.SaveBtn, Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
