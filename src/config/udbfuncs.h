@@ -2,8 +2,16 @@
 
 // The configuration access module: loads the configuration row into Settings
 // and writes the testee's name and the administrator password back into it.
-// One object exists for the whole run. The operations are virtual so that a
-// test can put a module of its own in place.
+// One object exists for the whole run, owning its own handle on the
+// configuration table, closed between operations. The operations are virtual
+// so that a test can put a module of its own in place.
+
+#include <initializer_list>
+#include <utility>
+
+#include <QString>
+
+#include "store/storetable.h"
 
 class Tdbfuncs {
 public:
@@ -21,4 +29,13 @@ public:
     virtual void savename();
     // Writes Settings.password into the row; false on any failure.
     virtual bool savepassword();
+
+    store::StoreTable configdb{"configdb"};
+
+private:
+    // Closes whatever an earlier failure left open, then opens config.dat on
+    // its one row.
+    void openConfig();
+    void readConfig();
+    void writeTexts(std::initializer_list<std::pair<const char*, const QString*>> values);
 };

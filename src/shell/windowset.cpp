@@ -4,6 +4,7 @@
 #include "config/udbfuncs.h"
 #include "config/ugetname.h"
 #include "config/ugetpass.h"
+#include "config/usetting.h"
 #include "generation/unewan.h"
 #include "generation/unewnum.h"
 #include "shell/uabout.h"
@@ -46,6 +47,10 @@ WindowSet::~WindowSet() = default;
 void buildWindowSet(WindowSet& windows)
 {
     windows.zmain = std::make_unique<Tzmain>(windows);
+    if (!windows.settingsform.hasFactory())
+        windows.settingsform.setFactory([&windows] {
+            return std::make_unique<Tsettingsform>([&windows]() -> Tdbfuncs& { return *windows.dbfuncs; });
+        });
     windows.settingsform.build();
     if (!windows.dbfuncs) windows.dbfuncs = std::make_unique<Tdbfuncs>();
     windows.getpasswordForm = std::make_unique<TgetpasswordForm>();

@@ -728,6 +728,17 @@ void StoreTable::GoToVisibleRow(int place)
     tell(TableObserver::Event::Moved);
 }
 
+int StoreTable::VisibleRowPlace()
+{
+    requireOpen();
+    if (!open_->hasRow) return -1;
+    ReadScope scope(*open_->locks);
+    int place = 0;
+    for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1), ++place)
+        if (at->slot == open_->current.slot) return place;
+    return -1;
+}
+
 // ---- Display ----------------------------------------------------------------------
 
 void StoreTable::SuspendDisplay() { ++suspended_; }

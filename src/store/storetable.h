@@ -133,6 +133,8 @@ public:
     // given columns, and moving to the row at a 0-based place among them.
     std::vector<std::vector<std::string>> VisibleRows(const std::vector<std::string>& columns);
     void GoToVisibleRow(int place);
+    // The 0-based place of the current row among the visible rows; -1 without one.
+    int VisibleRowPlace();
 
 private:
     class Open;

@@ -9,9 +9,11 @@
 #include "config/uchgpass.h"
 #include "config/ugetname.h"
 #include "config/ugetpass.h"
+#include "config/usetting.h"
 #include "shell/uabout.h"
 #include "standins.h"
 #include "support/modal.h"
+#include "support/configtable.h"
 #include "support/recordingmessages.h"
 #include "widgets/flatbutton.h"
 #include "widgets/help.h"
@@ -86,6 +88,12 @@ void ScreenshotsTest::mainWindowAndDialogs()
     QVERIFY(picture(windows.passwordchangeform.get(), QStringLiteral("password-change")));
     QVERIFY(picture(windows.getnameform.get(), QStringLiteral("name")));
     QVERIFY(picture(windows.aboutform.get(), QStringLiteral("about")));
+
+    auto row = testing_support::shippedConfigRow();
+    row["scalefactor"] = "20";
+    testing_support::ConfigTable table(row);
+    Tsettingsform settings([&windows]() -> Tdbfuncs& { return *windows.dbfuncs; });
+    QVERIFY(picture(&settings, QStringLiteral("settings")));
 }
 
 void ScreenshotsTest::messageBoxes()

@@ -288,3 +288,25 @@ TEST_F(Results, AnExclusiveTableWhoseChangesCannotReachTheDiskSaysSoWhenClosed)
     table.setExclusive(false);
     table.setActive(true);  // still opens
 }
+
+TEST_F(Results, VisibleRowPlaceCountsOnlyRowsTheFilterShowsInTheCurrentOrder)
+{
+    StoreTable table("resultsdb");
+    table.setTableName(path);
+    table.setActive(true);
+    add(table, "a", "alpha", 1);
+    add(table, "b", "alphanumeric", 2);
+    add(table, "c", "alpha", 3);
+    table.GoLast();
+    EXPECT_EQ(table.VisibleRowPlace(), 2);
+    table.setIndexName("NETKPH");
+    EXPECT_EQ(table.VisibleRowPlace(), 0);
+    table.setFilter("TESTTYPE='alpha'");
+    table.setFiltered(true);
+    table.GoLast();
+    EXPECT_EQ(table.ReadText("NAME"), "a");
+    EXPECT_EQ(table.RowNumber(), 3);
+    EXPECT_EQ(table.VisibleRowPlace(), 1);
+    table.setFilter("TESTTYPE='numeric'");
+    EXPECT_EQ(table.VisibleRowPlace(), -1);
+}

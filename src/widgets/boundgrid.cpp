@@ -1,0 +1,107 @@
+#include "widgets/boundgrid.h"
+
+#include <QAbstractItemView>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QPushButton>
+
+#include "widgets/messages.h"
+
+BoundGridModel::BoundGridModel(store::StoreTable& table, std::vector<std::string> columns, QStringList headers,
+                               QObject* parent)
+    : QAbstractTableModel(parent), table(table), columns(std::move(columns)), headers(std::move(headers))
+{
+    table.addObserver(this);
+    reload();
+}
+
+BoundGridModel::~BoundGridModel()
+{
+    table.removeObserver(this);
+}
+
+int BoundGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows.size());
+}
+
+int BoundGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(columns.size());
+}
+
+QVariant BoundGridModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    return QString::fromStdString(rows[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())]);
+}
+
+QVariant BoundGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return QAbstractTableModel::headerData(section, orientation, role);
+    return section < headers.size() ? headers[section] : QString::fromStdString(columns[static_cast<std::size_t>(section)]);
+}
+
+void BoundGridModel::chooseRow(int row)
+{
+    if (row >= 0 && row != current && table.Active()) table.GoToVisibleRow(row);
+}
+
+void BoundGridModel::tableEvent(store::StoreTable&, Event)
+{
+    reload();
+}
+
+void BoundGridModel::reload()
+{
+    beginResetModel();
+    const bool open = table.Active();
+    rows = open ? table.VisibleRows(columns) : std::vector<std::vector<std::string>>();
+    current = open ? table.VisibleRowPlace() : -1;
+    endResetModel();
+    emit currentRowChanged(current);
+}
+
+void BoundGridModel::attach(QAbstractItemView* view)
+{
+    view->setModel(this);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    const auto select = [this, view](int row) {
+        if (row < 0) {
+            view->selectionModel()->clearSelection();
+            return;
+        }
+        const QModelIndex place = index(row, 0);
+        view->selectionModel()->setCurrentIndex(place, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    };
+    connect(this, &BoundGridModel::currentRowChanged, view, select);
+    connect(view, &QAbstractItemView::clicked, this, [this](const QModelIndex& place) { chooseRow(place.row()); });
+    select(current);
+}
+
+NavigatorBar::NavigatorBar(store::StoreTable& table, QWidget* parent)
+    : QWidget(parent),
+      first(new QPushButton(QStringLiteral("|<"), this)),
+      prior(new QPushButton(QStringLiteral("<"), this)),
+      next(new QPushButton(QStringLiteral(">"), this)),
+      last(new QPushButton(QStringLiteral(">|"), this)),
+      remove(new QPushButton(QStringLiteral("-"), this)),
+      table(table)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (QPushButton* button : {first, prior, next, last, remove}) layout->addWidget(button);
+    connect(first, &QPushButton::clicked, this, [this] { this->table.GoFirst(); });
+    connect(prior, &QPushButton::clicked, this, [this] { this->table.GoPrior(); });
+    connect(next, &QPushButton::clicked, this, [this] { this->table.GoNext(); });
+    connect(last, &QPushButton::clicked, this, [this] { this->table.GoLast(); });
+    connect(remove, &QPushButton::clicked, this, &NavigatorBar::deleteClick);
+}
+
+void NavigatorBar::deleteClick()
+{
+    if (!messages().confirmBox(QStringLiteral("Delete record?"), ConfirmButtons::OkCancel)) return;
+    table.DeleteRow();
+}
