@@ -20,9 +20,9 @@ using testing_support::TempDir;
 
 namespace {
 
-int runCommand(const std::string& command)
+int runCommand(const std::string& command, const std::string& output = "/dev/null")
 {
-    int status = std::system((command + " > /dev/null 2>&1").c_str());
+    int status = std::system((command + " > " + output + " 2>&1").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -160,10 +160,34 @@ TEST_F(ShippedTables, ResultsRowsReadBackInEveryOrderAndFilter)
     std::vector<std::string> seen;
     for (resultsdb.GoFirst(); !resultsdb.AtEnd(); resultsdb.GoNext()) seen.push_back(resultsdb.ReadText("NAME"));
     EXPECT_EQ(seen, (std::vector<std::string>{"Smith, Ann"}));
+    // Column names ignore letter case; the constant does not.
+    auto kinds = [&](const std::string& filter) {
+        resultsdb.setFilter(filter);
+        return resultsdb.VisibleRows({"NAME"});
+    };
+    EXPECT_EQ(kinds("testtype='numeric'"), kinds("TESTTYPE='numeric'"));
+    EXPECT_EQ(kinds("TESTTYPE='numeric'").size(), 1u);
+    EXPECT_TRUE(kinds("TESTTYPE='Numeric'").empty());
     resultsdb.setFiltered(false);
     resultsdb.GoFirst();
     resultsdb.DeleteRow();
     EXPECT_EQ(resultsdb.RowCount(), 2);
+}
+
+TEST_F(ShippedTables, TableToolDumpsOnlyTheRowsAFilterPasses)
+{
+    StoreTable resultsdb("resultsdb");
+    openOn(resultsdb, "results");
+    addResult(resultsdb, "a, b", 1000, "alpha");
+    addResult(resultsdb, "c, d", 2000, "alphanumeric");
+    resultsdb.setActive(false);
+    std::string out = dir.file("out.txt");
+    ASSERT_EQ(runCommand(std::string(TABLETOOL) + " dump --filter \"testtype = 'alpha'\" " + table("results"), out), 0);
+    auto bytes = testing_support::readFile(out);
+    std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("\"a, b\""), std::string::npos);
+    EXPECT_EQ(text.find("\"c, d\""), std::string::npos);
+    EXPECT_NE(runCommand(std::string(TABLETOOL) + " dump --filter \"TESTTYPE=alpha\" " + table("results")), 0);
 }
 
 TEST_F(ShippedTables, DeleteAllNeedsTheTableToItself)
