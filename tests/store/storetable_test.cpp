@@ -35,6 +35,12 @@ protected:
         createTable(systemFileSystem(), path, schema);
     }
 
+    void openOn(StoreTable& table)
+    {
+        table.setTableName(path);
+        table.setActive(true);
+    }
+
     void add(StoreTable& table, const std::string& name, const std::string& kind, double kph)
     {
         table.BeginInsert();
@@ -63,8 +69,7 @@ protected:
 TEST_F(Results, RowsFollowTheSelectedIndexInAnyLetterCase)
 {
     StoreTable table("resultsdb");
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     add(table, "smith, ann", "alpha", 9000.5);
     add(table, "Jones, bob", "alphanumeric", 12000);
     add(table, "adams, cy", "numeric", 7000);
@@ -84,8 +89,7 @@ TEST_F(Results, RowsFollowTheSelectedIndexInAnyLetterCase)
 TEST_F(Results, FilterShowsWholeValueMatchesOnly)
 {
     StoreTable table("resultsdb");
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     add(table, "a", "alpha", 1);
     add(table, "b", "alphanumeric", 2);
     add(table, "c", "alpha", 3);
@@ -105,8 +109,7 @@ TEST_F(Results, FilterShowsWholeValueMatchesOnly)
 TEST_F(Results, SkipStopsOnTheLastRowAndSetsAtEnd)
 {
     StoreTable table("numericdb");
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     for (int i = 0; i < 10; ++i) add(table, "n" + std::to_string(i), "numeric", i);
     table.GoFirst();
     table.Skip(49);
@@ -124,8 +127,7 @@ TEST_F(Results, SkipStopsOnTheLastRowAndSetsAtEnd)
 TEST_F(Results, BeginInsertPostsThePendingRowAndCancelDropsIt)
 {
     StoreTable table("numericdb");
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     for (int i = 0; i < 200; ++i) {
         table.BeginInsert();
         table.WriteValue("NAME", std::to_string(i));
@@ -152,8 +154,7 @@ TEST_F(Results, HandleFailuresCarryTheHandleName)
     EXPECT_EQ(failureOf([&] { table.setActive(true); }),
               "Invalid path or file name for data file " + dir.file("none.dat"));
     EXPECT_FALSE(table.Active());
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     EXPECT_EQ(failureOf([&] { table.setTableName(path); }),
               "configdb: Cannot perform this operation on an open dataset");
     EXPECT_EQ(failureOf([&] { table.ReadText("nothing"); }), "configdb: Field 'nothing' not found");
@@ -164,8 +165,7 @@ TEST_F(Results, HandleFailuresCarryTheHandleName)
 TEST_F(Results, EditChangesTheRowAndMemosReadWhole)
 {
     StoreTable table("resultsdb");
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     add(table, "a", "alpha", 1234.50);
     EXPECT_EQ(table.ReadText("KPH"), "1234.5");
     table.BeginEdit();
@@ -185,8 +185,7 @@ TEST_F(Results, EditChangesTheRowAndMemosReadWhole)
 TEST_F(Results, RemoveAllRowsOnAClosedHandleOpensExclusivelyForTheCall)
 {
     StoreTable table("resultsdb");
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     add(table, "a", "alpha", 1);
     StoreTable other("testdb");
     other.setTableName(path);
@@ -214,8 +213,7 @@ TEST_F(Results, ObserversHearEveryMoveAndPostButNothingWhileDisplayIsSuspended)
     StoreTable table("testdb");
     EventLog log;
     table.addObserver(&log);
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     add(table, "a", "alpha", 1);
     using Event = TableObserver::Event;
     EXPECT_EQ(log.events, (std::vector<Event>{Event::Moved, Event::Opened, Event::EditStarted, Event::Posted}));
@@ -292,8 +290,7 @@ TEST_F(Results, AnExclusiveTableWhoseChangesCannotReachTheDiskSaysSoWhenClosed)
 TEST_F(Results, VisibleRowPlaceCountsOnlyRowsTheFilterShowsInTheCurrentOrder)
 {
     StoreTable table("resultsdb");
-    table.setTableName(path);
-    table.setActive(true);
+    openOn(table);
     add(table, "a", "alpha", 1);
     add(table, "b", "alphanumeric", 2);
     add(table, "c", "alpha", 3);
