@@ -304,8 +304,17 @@ StoreTable::Position StoreTable::positionOfRow(Open& state, const Row& row)
     return Position{row.slot, state.indexes->keyOf(state.order, row.image.data())};
 }
 
+// An index entry shows its row only when the row still has that key there: a
+// copy of the program killed in the middle of a write-back can leave entries
+// naming slots that hold another row, or none, and those rows must not show
+// twice or fail to read.
 bool StoreTable::isVisible(Open& state, const Position& position)
 {
+    if (!state.slotOrder) {
+        if (!isLive(state, position)) return false;
+        Row row = state.data->readRow(position.slot);
+        if (state.indexes->keyOf(state.order, row.image.data()) != position.key) return false;
+    }
     if (!state.filter) return true;
     Row row = state.data->readRow(position.slot);
     const Column& column = state.data->column(state.filterColumn);

@@ -1,6 +1,7 @@
 #include "store/createtable.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
+#include "store/tableindexes.h"
 #include "support/faultyfilesystem.h"
 #include "support/tables.h"
 #include "support/tempdir.h"
@@ -306,4 +307,33 @@ TEST_F(Results, VisibleRowPlaceCountsOnlyRowsTheFilterShowsInTheCurrentOrder)
     EXPECT_EQ(table.VisibleRowPlace(), 1);
     table.setFilter("TESTTYPE='numeric'");
     EXPECT_EQ(table.VisibleRowPlace(), -1);
+}
+
+TEST_F(Results, IndexEntriesThatNameAnotherRowOrNoneAreNotShown)
+{
+    StoreTable table("resultsdb");
+    openOn(table);
+    add(table, "a", "alpha", 1);
+    add(table, "b", "alpha", 2);
+    table.setActive(false);
+    {
+        // What a copy killed between its index and its slot writes leaves:
+        // keys for slot 2 that is another row's, and for a slot never written.
+        auto data = testing_support::openTable(path);
+        auto& indexes = dynamic_cast<TableIndexes&>(data->indexes());
+        int names = indexes.selectIndex("NAME");
+        Row row = data->readRow(1);
+        Key stale = indexes.keyOf(names, row.image.data());
+        stale[stale.size() - 1] ^= 0x40;  // another row id
+        indexes.file().insert(names, stale, 2);
+        stale[stale.size() - 1] ^= 0x01;
+        indexes.file().insert(names, stale, 9);
+        indexes.file().writeBack();
+    }
+    table.setIndexName("NAME");
+    table.setActive(true);
+    EXPECT_EQ(table.VisibleRows({"NAME"}), (std::vector<std::vector<std::string>>{{"a"}, {"b"}}));
+    std::vector<std::string> backwards;
+    for (table.GoLast(); table.HasRow() && !table.AtStart(); table.GoPrior()) backwards.push_back(table.ReadText("NAME"));
+    EXPECT_EQ(backwards, (std::vector<std::string>{"b", "a"}));
 }
