@@ -306,8 +306,13 @@ void DataFile::checkLength()
 {
     std::int64_t slotBytes = sizeOrFail(*file_, name()) - slotsStart_;
     const std::int64_t size = header_.slotSize;
-    if (slotBytes < 0 || slotBytes % size != 0 || slotBytes / size + 1 != header_.nextSlot)
+    if (slotBytes < 0 || slotBytes % size != 0 || slotBytes / size + 1 < header_.nextSlot)
         throw StoreError(messages::headerCorrupt(name()));
+    // Whole slots past the header's count are a write-back whose header never
+    // followed: its writer died. They hold no row, and left in place they
+    // would keep every copy out of the table.
+    if (slotBytes / size + 1 > header_.nextSlot && !isReadOnly())
+        truncateOrFail(*file_, slotOffset(header_.nextSlot), name());
 }
 
 DataFile::~DataFile()

@@ -228,6 +228,26 @@ TEST_F(SmallTable, OpeningRefusesAFileOneByteLongerOrShorterThanItsSlots)
     EXPECT_EQ(failureOfOpen(), "Header information corrupt in data file " + path);
 }
 
+TEST_F(SmallTable, WholeSlotsPastTheHeaderAreAWriteBackThatNeverFinishedAndAreCutOff)
+{
+    {
+        auto data = openTable(path);
+        add(*data, "a", 1);
+    }
+    std::vector<std::uint8_t> content = readFile(path);
+    const std::size_t committed = content.size();
+    const std::size_t slotSize = readI32(path, 21) & 0xFFFF;
+    content.resize(committed + 2 * slotSize, 0x5A);  // two slots written, header never updated
+    writeFile(path, content);
+    {
+        auto data = openTable(path);
+        EXPECT_EQ(data->slotCount(), 1);
+        EXPECT_EQ(readFile(path).size(), committed);
+        EXPECT_EQ(add(*data, "b", 2), 2);
+    }
+    EXPECT_EQ(failureOfOpen(), "");
+}
+
 TEST_F(SmallTable, OpeningReportsMissingFilesAndSharingConflicts)
 {
     std::string missing = dir.file("none.dat");
