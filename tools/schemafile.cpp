@@ -13,34 +13,34 @@ using namespace store;
 
 namespace {
 
-ColumnSpec columnSpecOf(const ordered_json& json)
+ColumnSchema columnSchemaOf(const ordered_json& json)
 {
-    ColumnSpec spec;
-    spec.name = json.at("name").get<std::string>();
-    spec.type = json.at("type").get<std::string>();
-    spec.size = json.value("size", 0);
-    spec.decimals = json.value("decimals", 0);
-    spec.required = json.value("required", false);
-    spec.minimum = json.value("min", std::string());
-    spec.maximum = json.value("max", std::string());
-    spec.defaultValue = json.value("default", std::string());
-    return spec;
+    ColumnSchema wanted;
+    wanted.name = json.at("name").get<std::string>();
+    wanted.type = json.at("type").get<std::string>();
+    wanted.size = json.value("size", 0);
+    wanted.decimals = json.value("decimals", 0);
+    wanted.required = json.value("required", false);
+    wanted.minimum = json.value("min", std::string());
+    wanted.maximum = json.value("max", std::string());
+    wanted.defaultValue = json.value("default", std::string());
+    return wanted;
 }
 
-IndexSpec indexSpecOf(const ordered_json& json)
+IndexSchema indexSchemaOf(const ordered_json& json)
 {
-    IndexSpec spec;
-    spec.name = json.at("name").get<std::string>();
-    spec.columns = json.at("columns").get<std::vector<std::string>>();
-    spec.unique = json.value("unique", false);
-    spec.caseInsensitive = json.value("caseinsensitive", false);
+    IndexSchema wanted;
+    wanted.name = json.at("name").get<std::string>();
+    wanted.columns = json.at("columns").get<std::vector<std::string>>();
+    wanted.unique = json.value("unique", false);
+    wanted.caseInsensitive = json.value("caseinsensitive", false);
     if (json.contains("descending")) {
         const ordered_json& descending = json.at("descending");
-        if (descending.is_boolean()) spec.descending = descending.get<bool>();
-        else spec.columnDescending = descending.get<std::vector<bool>>();
+        if (descending.is_boolean()) wanted.descending = descending.get<bool>();
+        else wanted.columnDescending = descending.get<std::vector<bool>>();
     }
-    spec.compression = static_cast<Compression>(json.value("compression", 0));
-    return spec;
+    wanted.compression = static_cast<Compression>(json.value("compression", 0));
+    return wanted;
 }
 
 }  // namespace
@@ -54,10 +54,10 @@ TableSchema readSchemaFile(const std::string& path)
         TableSchema schema;
         schema.description = json.value("description", std::string());
         schema.memoBlockSize = json.value("memo_block_size", 512);
-        for (const ordered_json& column : json.at("columns")) schema.columns.push_back(columnSpecOf(column));
+        for (const ordered_json& column : json.at("columns")) schema.columns.push_back(columnSchemaOf(column));
         schema.primary = json.value("primary", std::vector<std::string>());
         if (json.contains("indexes"))
-            for (const ordered_json& index : json.at("indexes")) schema.indexes.push_back(indexSpecOf(index));
+            for (const ordered_json& index : json.at("indexes")) schema.indexes.push_back(indexSchemaOf(index));
         return schema;
     } catch (const nlohmann::json::exception& error) {
         throw StoreError("Schema file " + path + " does not hold a schema: " + error.what());

@@ -28,11 +28,11 @@ void checkName(const std::string& what, const std::string& name)
     if (name.back() == ' ') refuse(what + " name '" + name + "' ends with a blank");
 }
 
-const ColumnKind& kindNamed(const ColumnSpec& spec)
+const ColumnKind& kindNamed(const ColumnSchema& wanted)
 {
     for (const ColumnKind& kind : typeNames())
-        if (equalIgnoringCase(spec.type, kind.name)) return kind;
-    refuse("Column " + spec.name + " has an unknown type '" + spec.type + "'");
+        if (equalIgnoringCase(wanted.type, kind.name)) return kind;
+    refuse("Column " + wanted.name + " has an unknown type '" + wanted.type + "'");
 }
 
 bool takesSize(FieldType type)
@@ -57,37 +57,37 @@ void checkValueText(const Column& column, const char* what, const std::string& t
     }
 }
 
-Column columnOf(const ColumnSpec& spec, int number)
+Column columnOf(const ColumnSchema& wanted, int number)
 {
-    checkName("Column", spec.name);
-    const ColumnKind& kind = kindNamed(spec);
+    checkName("Column", wanted.name);
+    const ColumnKind& kind = kindNamed(wanted);
     Column column;
     column.number = number;
-    column.name = spec.name;
+    column.name = wanted.name;
     column.type = kind.type;
     column.subtype = kind.subtype;
     if (takesSize(kind.type)) {
-        if (spec.size < 1 || spec.size > MaxDeclaredSize)
-            refuse("The size of column " + spec.name + " must be 1 to 250, not " + std::to_string(spec.size));
-        column.size = static_cast<std::uint8_t>(spec.size);
-    } else if (spec.size != 0) {
-        refuse("Column " + spec.name + " of type " + kind.name + " takes no size");
+        if (wanted.size < 1 || wanted.size > MaxDeclaredSize)
+            refuse("The size of column " + wanted.name + " must be 1 to 250, not " + std::to_string(wanted.size));
+        column.size = static_cast<std::uint8_t>(wanted.size);
+    } else if (wanted.size != 0) {
+        refuse("Column " + wanted.name + " of type " + kind.name + " takes no size");
     }
     if (kind.type == FieldType::Decimal) {
-        if (spec.decimals < 0 || spec.decimals > MaxDecimalPlaces)
-            refuse("The decimal places of column " + spec.name + " must be 0 to 18");
-        column.decimals = static_cast<std::uint8_t>(spec.decimals);
-    } else if (spec.decimals != 0) {
-        refuse("Column " + spec.name + " of type " + kind.name + " takes no decimal places");
+        if (wanted.decimals < 0 || wanted.decimals > MaxDecimalPlaces)
+            refuse("The decimal places of column " + wanted.name + " must be 0 to 18");
+        column.decimals = static_cast<std::uint8_t>(wanted.decimals);
+    } else if (wanted.decimals != 0) {
+        refuse("Column " + wanted.name + " of type " + kind.name + " takes no decimal places");
     }
     derivePhysicalSize(column);
-    column.required = spec.required;
-    column.hasMinimum = !spec.minimum.empty();
-    column.minimum = spec.minimum;
-    column.hasMaximum = !spec.maximum.empty();
-    column.maximum = spec.maximum;
-    column.hasDefault = !spec.defaultValue.empty();
-    column.defaultValue = spec.defaultValue;
+    column.required = wanted.required;
+    column.hasMinimum = !wanted.minimum.empty();
+    column.minimum = wanted.minimum;
+    column.hasMaximum = !wanted.maximum.empty();
+    column.maximum = wanted.maximum;
+    column.hasDefault = !wanted.defaultValue.empty();
+    column.defaultValue = wanted.defaultValue;
     if (column.hasMinimum) checkValueText(column, "minimum", column.minimum);
     if (column.hasMaximum) checkValueText(column, "maximum", column.maximum);
     if (column.hasDefault) checkValueText(column, "default", column.defaultValue);
@@ -129,24 +129,24 @@ IndexHeader indexHeaderOf(const TableSchema& schema, const std::vector<Column>& 
     checkKeyLength(primary, "The primary index");
     if (schema.indexes.size() > MaxSecondaryIndexes) refuse("A table has at most 30 secondary indexes");
     for (std::size_t i = 0; i < schema.indexes.size(); ++i) {
-        const IndexSpec& spec = schema.indexes[i];
-        std::string title = "Index " + spec.name;
-        checkName("Index", spec.name);
+        const IndexSchema& wanted = schema.indexes[i];
+        std::string title = "Index " + wanted.name;
+        checkName("Index", wanted.name);
         for (std::size_t j = 0; j < i; ++j)
-            if (equalIgnoringCase(schema.indexes[j].name, spec.name)) refuse("Index name " + spec.name + " is used twice");
-        if (spec.columns.empty()) refuse(title + " has no key columns");
-        IndexDescriptor index = descriptorOf(columns, title, spec.columns);
-        if (!spec.columnDescending.empty()) {
-            if (spec.columnDescending.size() != index.columns.size())
+            if (equalIgnoringCase(schema.indexes[j].name, wanted.name)) refuse("Index name " + wanted.name + " is used twice");
+        if (wanted.columns.empty()) refuse(title + " has no key columns");
+        IndexDescriptor index = descriptorOf(columns, title, wanted.columns);
+        if (!wanted.columnDescending.empty()) {
+            if (wanted.columnDescending.size() != index.columns.size())
                 refuse(title + " needs one descending flag per key column");
-            index.columnDescending = spec.columnDescending;
+            index.columnDescending = wanted.columnDescending;
         }
-        if (static_cast<unsigned>(spec.compression) > 3) refuse(title + " has an unknown key compression");
-        index.name = spec.name;
-        index.unique = spec.unique;
-        index.caseInsensitive = spec.caseInsensitive;
-        index.descending = spec.descending;
-        index.compression = spec.compression;
+        if (static_cast<unsigned>(wanted.compression) > 3) refuse(title + " has an unknown key compression");
+        index.name = wanted.name;
+        index.unique = wanted.unique;
+        index.caseInsensitive = wanted.caseInsensitive;
+        index.descending = wanted.descending;
+        index.compression = wanted.compression;
         index.keyLength = keyLengthFor(columns, index, true);
         checkKeyLength(index, title);
         header.descriptors[i + 1] = index;
@@ -243,8 +243,8 @@ std::vector<Column> columnsOf(const TableSchema& schema)
     if (schema.columns.empty()) refuse("A table needs at least one column");
     if (schema.columns.size() > MaxColumns) refuse("A table has at most 1024 columns");
     std::vector<Column> columns;
-    for (const ColumnSpec& spec : schema.columns) {
-        Column column = columnOf(spec, static_cast<int>(columns.size() + 1));
+    for (const ColumnSchema& wanted : schema.columns) {
+        Column column = columnOf(wanted, static_cast<int>(columns.size() + 1));
         for (const Column& earlier : columns)
             if (equalIgnoringCase(earlier.name, column.name)) refuse("Column name " + column.name + " is used twice");
         columns.push_back(std::move(column));

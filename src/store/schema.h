@@ -97,7 +97,7 @@ struct IndexDescriptor {
 
 // What a new table is made from (the schema files of the developer tools
 // describe the same fields in JSON).
-struct ColumnSpec {
+struct ColumnSchema {
     std::string name;
     std::string type;  // "string", "date", "memo", ... as listed by typeNames()
     int size = 0;
@@ -108,7 +108,7 @@ struct ColumnSpec {
     std::string defaultValue;
 };
 
-struct IndexSpec {
+struct IndexSchema {
     std::string name;
     std::vector<std::string> columns;
     bool unique = false;
@@ -121,9 +121,9 @@ struct IndexSpec {
 struct TableSchema {
     std::string description;
     int memoBlockSize = 512;
-    std::vector<ColumnSpec> columns;
+    std::vector<ColumnSchema> columns;
     std::vector<std::string> primary;  // key columns of the primary index; empty: slot order
-    std::vector<IndexSpec> indexes;
+    std::vector<IndexSchema> indexes;
 };
 
 }  // namespace store

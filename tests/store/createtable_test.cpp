@@ -37,10 +37,10 @@ protected:
     std::string path = dir.file("t.dat");
 };
 
-ColumnSpec withDefault(ColumnSpec spec, const std::string& text)
+ColumnSchema withDefault(ColumnSchema wanted, const std::string& text)
 {
-    spec.defaultValue = text;
-    return spec;
+    wanted.defaultValue = text;
+    return wanted;
 }
 
 }  // namespace
@@ -60,15 +60,15 @@ TEST(TableFileNames, TheDataFileKeepsADatExtensionInAnyCaseAndTheOthersShareItsS
 
 TEST_F(NewTable, AnEmptyTableHasItsHeadersOnly)
 {
-    TableSchema schema = schemaOf({columnSpec("NAME", "string", 40), columnSpec("KPH", "float"),
-                                   columnSpec("ERRORS", "memo"), columnSpec("ID", "autoinc")},
+    TableSchema schema = schemaOf({columnSchema("NAME", "string", 40), columnSchema("KPH", "float"),
+                                   columnSchema("ERRORS", "memo"), columnSchema("ID", "autoinc")},
                                   {"ID"});
-    IndexSpec names;
+    IndexSchema names;
     names.name = "NAME";
     names.columns = {"name"};
     names.caseInsensitive = true;
     names.compression = Compression::Both;
-    IndexSpec speed;
+    IndexSchema speed;
     speed.name = "KPH";
     speed.columns = {"KPH", "NAME"};
     speed.unique = true;
@@ -103,7 +103,7 @@ TEST_F(NewTable, AnEmptyTableHasItsHeadersOnly)
 
 TEST_F(NewTable, ATableWithoutMemoColumnsHasNoMemoFileAndAPrimaryInSlotOrder)
 {
-    createTable(systemFileSystem(), path, schemaOf({columnSpec("N", "integer")}));
+    createTable(systemFileSystem(), path, schemaOf({columnSchema("N", "integer")}));
     EXPECT_FALSE(std::filesystem::exists(dir.file("t.BLB")));
     EXPECT_EQ(readFile(dir.file("t.IDX"))[3978], 1);
     EXPECT_EQ(std::filesystem::file_size(path), 127u + 768);
@@ -112,38 +112,38 @@ TEST_F(NewTable, ATableWithoutMemoColumnsHasNoMemoFileAndAPrimaryInSlotOrder)
 TEST_F(NewTable, BadSchemasFailWithAClearMessageAndLeaveNoFile)
 {
     auto many = [](int count, const std::string& type, int size = 0) {
-        std::vector<ColumnSpec> columns;
-        for (int i = 0; i < count; ++i) columns.push_back(columnSpec("C" + std::to_string(i), type, size));
+        std::vector<ColumnSchema> columns;
+        for (int i = 0; i < count; ++i) columns.push_back(columnSchema("C" + std::to_string(i), type, size));
         return columns;
     };
-    ColumnSpec badDefault = withDefault(columnSpec("I", "integer"), "abc");
-    ColumnSpec badMinimum = columnSpec("D", "date");
+    ColumnSchema badDefault = withDefault(columnSchema("I", "integer"), "abc");
+    ColumnSchema badMinimum = columnSchema("D", "date");
     badMinimum.minimum = "13/45/99";
-    IndexSpec unknown;
+    IndexSchema unknown;
     unknown.name = "X";
     unknown.columns = {"nope"};
-    TableSchema unknownIndexColumn = schemaOf({columnSpec("A", "string", 5)});
+    TableSchema unknownIndexColumn = schemaOf({columnSchema("A", "string", 5)});
     unknownIndexColumn.indexes = {unknown};
-    IndexSpec wide;
+    IndexSchema wide;
     wide.name = "WIDE";
     wide.columns = {"C0", "C1", "C2", "C3", "C4"};
     TableSchema longKey = schemaOf(many(5, "string", 250));
     longKey.indexes = {wide};
 
     const std::pair<TableSchema, std::string> cases[] = {
-        {schemaOf({columnSpec("1abc", "string", 5)}), "Column name '1abc' does not start with a letter"},
-        {schemaOf({columnSpec("Name", "string", 5), columnSpec("NAME", "integer")}), "Column name NAME is used twice"},
+        {schemaOf({columnSchema("1abc", "string", 5)}), "Column name '1abc' does not start with a letter"},
+        {schemaOf({columnSchema("Name", "string", 5), columnSchema("NAME", "integer")}), "Column name NAME is used twice"},
         {schemaOf(many(1025, "boolean")), "A table has at most 1024 columns"},
         {schemaOf(many(33, "memo")), "A table has at most 32 memo and binary columns"},
-        {schemaOf({columnSpec("S", "string", 251)}), "The size of column S must be 1 to 250, not 251"},
-        {schemaOf({columnSpec("S", "bytes", 0)}), "The size of column S must be 1 to 250, not 0"},
-        {schemaOf({columnSpec("I", "integer", 4)}), "Column I of type integer takes no size"},
+        {schemaOf({columnSchema("S", "string", 251)}), "The size of column S must be 1 to 250, not 251"},
+        {schemaOf({columnSchema("S", "bytes", 0)}), "The size of column S must be 1 to 250, not 0"},
+        {schemaOf({columnSchema("I", "integer", 4)}), "Column I of type integer takes no size"},
         {schemaOf({badDefault}), "The default of column I is not valid: 'abc' is not a valid integer value"},
         {schemaOf({badMinimum}), "The minimum of column D is not valid: '13/45/99' is not a valid date"},
-        {schemaOf({withDefault(columnSpec("M", "memo"), "x")}), "Column M cannot have a default value"},
+        {schemaOf({withDefault(columnSchema("M", "memo"), "x")}), "Column M cannot have a default value"},
         {schemaOf(many(262, "string", 250)), "The columns need 66033 bytes per row, more than 65535"},
-        {schemaOf({columnSpec("T", "text")}), "Column T has an unknown type 'text'"},
-        {schemaOf({columnSpec("M", "memo")}, {"M"}),
+        {schemaOf({columnSchema("T", "text")}), "Column T has an unknown type 'text'"},
+        {schemaOf({columnSchema("M", "memo")}, {"M"}),
          "The primary index cannot have the memo or binary column M as a key"},
         {unknownIndexColumn, "Index X names an unknown column 'nope'"},
         {longKey, "Index WIDE has a key of 1264 bytes, more than 1036"},
@@ -157,25 +157,25 @@ TEST_F(NewTable, BadSchemasFailWithAClearMessageAndLeaveNoFile)
 
 TEST_F(NewTable, AValidDefaultOrKeywordIsAccepted)
 {
-    ColumnSpec date = withDefault(columnSpec("D", "date"), "DATE");
+    ColumnSchema date = withDefault(columnSchema("D", "date"), "DATE");
     date.minimum = "01/01/1990";
-    TableSchema schema = schemaOf({date, withDefault(columnSpec("T", "time"), "TIME"),
-                                   withDefault(columnSpec("S", "timestamp"), "NOW"),
-                                   withDefault(columnSpec("B", "boolean"), "True")});
+    TableSchema schema = schemaOf({date, withDefault(columnSchema("T", "time"), "TIME"),
+                                   withDefault(columnSchema("S", "timestamp"), "NOW"),
+                                   withDefault(columnSchema("B", "boolean"), "True")});
     EXPECT_EQ(failureOfCreate(schema), "");
 }
 
 TEST_F(NewTable, AnExistingFileIsNeverOverwritten)
 {
     writeFile(dir.file("t.IDX"), {1, 2, 3});
-    EXPECT_EQ(failureOfCreate(schemaOf({columnSpec("N", "integer")})), "File " + dir.file("t.IDX") + " already exists");
+    EXPECT_EQ(failureOfCreate(schemaOf({columnSchema("N", "integer")})), "File " + dir.file("t.IDX") + " already exists");
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(readFile(dir.file("t.IDX")), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 TEST_F(NewTable, AFailureWhileWritingRemovesWhatWasMade)
 {
-    TableSchema schema = schemaOf({columnSpec("N", "integer"), columnSpec("M", "memo")});
+    TableSchema schema = schemaOf({columnSchema("N", "integer"), columnSchema("M", "memo")});
     FaultyFileSystem files;
     createTable(files, path, schema);
     long calls = files.plan.calls;

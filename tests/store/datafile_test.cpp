@@ -53,25 +53,25 @@ void expectSameValue(const Value& got, const Value& want, const std::string& wha
 
 TableSchema everyKind()
 {
-    ColumnSpec decimal = columnSpec("dec", "decimal");
+    ColumnSchema decimal = columnSchema("dec", "decimal");
     decimal.decimals = 4;
-    return schemaOf({columnSpec("s", "string", 250), columnSpec("d", "date"), columnSpec("m", "memo"),
-                     columnSpec("fm", "fmtmemo"), columnSpec("bin", "binary"), columnSpec("g", "graphic"),
-                     columnSpec("tb", "typedbinary"), columnSpec("b", "boolean"), columnSpec("si", "smallint"),
-                     columnSpec("i", "integer"), columnSpec("ai", "autoinc"), columnSpec("f", "float"),
-                     columnSpec("mo", "money"), decimal, columnSpec("by", "bytes", 16), columnSpec("t", "time"),
-                     columnSpec("ts", "timestamp"), columnSpec("w", "word"), columnSpec("lw", "longword"),
-                     columnSpec("x", "extended"), columnSpec("vb", "varbytes", 20)});
+    return schemaOf({columnSchema("s", "string", 250), columnSchema("d", "date"), columnSchema("m", "memo"),
+                     columnSchema("fm", "fmtmemo"), columnSchema("bin", "binary"), columnSchema("g", "graphic"),
+                     columnSchema("tb", "typedbinary"), columnSchema("b", "boolean"), columnSchema("si", "smallint"),
+                     columnSchema("i", "integer"), columnSchema("ai", "autoinc"), columnSchema("f", "float"),
+                     columnSchema("mo", "money"), decimal, columnSchema("by", "bytes", 16), columnSchema("t", "time"),
+                     columnSchema("ts", "timestamp"), columnSchema("w", "word"), columnSchema("lw", "longword"),
+                     columnSchema("x", "extended"), columnSchema("vb", "varbytes", 20)});
 }
 
 // A small table most tests share: a name, a number and a memo.
 class SmallTable : public ::testing::Test {
 protected:
     void SetUp() override { make({}); }
-    void make(std::vector<std::string> primary, std::vector<ColumnSpec> extra = {})
+    void make(std::vector<std::string> primary, std::vector<ColumnSchema> extra = {})
     {
-        std::vector<ColumnSpec> columns = {columnSpec("NAME", "string", 10), columnSpec("N", "integer"),
-                                           columnSpec("M", "memo")};
+        std::vector<ColumnSchema> columns = {columnSchema("NAME", "string", 10), columnSchema("N", "integer"),
+                                           columnSchema("M", "memo")};
         columns.insert(columns.end(), extra.begin(), extra.end());
         for (const char* ext : {".dat", ".IDX", ".BLB"}) std::filesystem::remove(dir.file(std::string("t") + ext));
         createTable(systemFileSystem(), path, schemaOf(columns, std::move(primary)));
@@ -282,7 +282,7 @@ TEST_F(SmallTable, MessagesAreCutTo127Characters)
     std::string folder = dir.file(std::string(100, 'f'));
     std::filesystem::create_directory(folder);
     std::string longPath = folder + "/t.dat";
-    createTable(systemFileSystem(), longPath, schemaOf({columnSpec("NAME", "string", 10)}));
+    createTable(systemFileSystem(), longPath, schemaOf({columnSchema("NAME", "string", 10)}));
     patchFile(longPath, 8, {9});
     std::string message = failureOf([&] { openTable(longPath); });
     EXPECT_EQ(message, ("Data file " + longPath + " is not the correct version").substr(0, 127));
@@ -310,10 +310,10 @@ TEST_F(SmallTable, ReadOnlyTablesOpenButRefuseEveryWrite)
 
 TEST_F(SmallTable, RowsAreCheckedForRequiredValuesAndTheirRange)
 {
-    ColumnSpec ranged = columnSpec("R", "integer");
+    ColumnSchema ranged = columnSchema("R", "integer");
     ranged.minimum = "10";
     ranged.maximum = "20";
-    ColumnSpec required = columnSpec("Q", "string", 5);
+    ColumnSchema required = columnSchema("Q", "string", 5);
     required.required = true;
     make({}, {ranged, required});
     auto data = openTable(path);
@@ -335,13 +335,13 @@ TEST_F(SmallTable, RowsAreCheckedForRequiredValuesAndTheirRange)
 
 TEST_F(SmallTable, NewRowsTakeTheDefaultsAndTheirKeywords)
 {
-    ColumnSpec date = columnSpec("D", "date");
+    ColumnSchema date = columnSchema("D", "date");
     date.defaultValue = "DATE";
-    ColumnSpec stamp = columnSpec("S", "timestamp");
+    ColumnSchema stamp = columnSchema("S", "timestamp");
     stamp.defaultValue = "NOW";
-    ColumnSpec count = columnSpec("C", "smallint");
+    ColumnSchema count = columnSchema("C", "smallint");
     count.defaultValue = "5";
-    ColumnSpec text = columnSpec("T", "string", 8);
+    ColumnSchema text = columnSchema("T", "string", 8);
     text.defaultValue = "none";
     make({}, {date, stamp, count, text});
     auto data = openTable(path);
@@ -444,7 +444,7 @@ TEST_F(SmallTable, ANewSlotIsRefusedWhenTheFileIsFull)
     data.reset();
     TempDir small;
     std::string tiny = small.file("tiny.dat");
-    createTable(systemFileSystem(), tiny, schemaOf({columnSpec("B", "boolean")}));
+    createTable(systemFileSystem(), tiny, schemaOf({columnSchema("B", "boolean")}));
     patchFile(tiny, 13, littleEndian(MaxSlotNumber, 4));
     std::filesystem::resize_file(tiny, 127 + 768 + std::uintmax_t(MaxSlotNumber - 1) * 12);
     auto flags = openTable(tiny);

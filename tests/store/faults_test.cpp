@@ -51,7 +51,7 @@ protected:
     void SetUp() override
     {
         createTable(systemFileSystem(), path,
-                    schemaOf({columnSpec("NAME", "string", 20), columnSpec("N", "integer"), columnSpec("M", "memo")},
+                    schemaOf({columnSchema("NAME", "string", 20), columnSchema("N", "integer"), columnSchema("M", "memo")},
                              keyed() ? std::vector<std::string>{"N"} : std::vector<std::string>{}));
         auto data = openTable(path);
         const std::size_t lengths[] = {1500, 300, 600, 800};

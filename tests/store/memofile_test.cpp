@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         createTable(systemFileSystem(), path,
-                    schemaOf({columnSpec("NAME", "string", 10), columnSpec("M", "memo"), columnSpec("B", "binary")}));
+                    schemaOf({columnSchema("NAME", "string", 10), columnSchema("M", "memo"), columnSchema("B", "binary")}));
     }
     std::unique_ptr<DataFile> open(bool repair = false, Sharing sharing = Sharing::Shared)
     {

@@ -51,15 +51,15 @@ class DamagedFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ColumnSpec decimal = columnSpec("DEC", "decimal");
+        ColumnSchema decimal = columnSchema("DEC", "decimal");
         decimal.decimals = 2;
-        ColumnSpec ranged = columnSpec("N", "integer");
+        ColumnSchema ranged = columnSchema("N", "integer");
         ranged.minimum = "-1000000";
         createTable(systemFileSystem(), path,
-                    schemaOf({columnSpec("NAME", "string", 30), ranged, columnSpec("F", "float"),
-                              columnSpec("D", "date"), columnSpec("T", "time"), columnSpec("S", "timestamp"),
-                              columnSpec("B", "boolean"), decimal, columnSpec("M", "memo"), columnSpec("BIN", "binary"),
-                              columnSpec("X", "extended"), columnSpec("BY", "bytes", 8)},
+                    schemaOf({columnSchema("NAME", "string", 30), ranged, columnSchema("F", "float"),
+                              columnSchema("D", "date"), columnSchema("T", "time"), columnSchema("S", "timestamp"),
+                              columnSchema("B", "boolean"), decimal, columnSchema("M", "memo"), columnSchema("BIN", "binary"),
+                              columnSchema("X", "extended"), columnSchema("BY", "bytes", 8)},
                              {"N"}));
         auto data = openTable(path);
         for (int i = 0; i < 12; ++i) {

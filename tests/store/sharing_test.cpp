@@ -226,8 +226,8 @@ TEST(TwoHandles, EditOfARowWhoseSlotAnotherRowTookFails)
     TempDir dir;
     std::string path = dir.file("keyed.dat");
     createTable(systemFileSystem(), path,
-                testing_support::schemaOf({testing_support::columnSpec("ID", "integer"),
-                                           testing_support::columnSpec("NAME", "string", 20)},
+                testing_support::schemaOf({testing_support::columnSchema("ID", "integer"),
+                                           testing_support::columnSchema("NAME", "string", 20)},
                                           {"ID"}));
     StoreTable first("first"), second("second");
     first.setTableName(path);

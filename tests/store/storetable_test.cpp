@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace store;
-using testing_support::columnSpec;
+using testing_support::columnSchema;
 using testing_support::failureOf;
 using testing_support::schemaOf;
 using testing_support::TempDir;
@@ -22,13 +22,13 @@ class Results : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TableSchema schema = schemaOf({columnSpec("NAME", "string", 40), columnSpec("TESTTYPE", "string", 12),
-                                       columnSpec("KPH", "float"), columnSpec("ERRORS", "memo")});
-        IndexSpec names;
+        TableSchema schema = schemaOf({columnSchema("NAME", "string", 40), columnSchema("TESTTYPE", "string", 12),
+                                       columnSchema("KPH", "float"), columnSchema("ERRORS", "memo")});
+        IndexSchema names;
         names.name = "NAME";
         names.columns = {"NAME"};
         names.caseInsensitive = true;
-        IndexSpec speed;
+        IndexSchema speed;
         speed.name = "NETKPH";
         speed.columns = {"KPH"};
         speed.columnDescending = {true};
@@ -232,7 +232,7 @@ TEST_F(Results, ObserversHearEveryMoveAndPostButNothingWhileDisplayIsSuspended)
 
 TEST_F(Results, ChangingTheOrderPostsAPendingRowAndAFailedPostKeepsIt)
 {
-    TableSchema schema = schemaOf({columnSpec("ID", "integer"), columnSpec("NAME", "string", 10)}, {"ID"});
+    TableSchema schema = schemaOf({columnSchema("ID", "integer"), columnSchema("NAME", "string", 10)}, {"ID"});
     std::string keyed = dir.file("keyed.dat");
     createTable(systemFileSystem(), keyed, schema);
     StoreTable table("inv");

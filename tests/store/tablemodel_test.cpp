@@ -17,7 +17,7 @@
 #include <random>
 
 using namespace store;
-using testing_support::columnSpec;
+using testing_support::columnSchema;
 using testing_support::schemaOf;
 
 namespace {
@@ -36,24 +36,24 @@ std::string upper(std::string text)
     return text;
 }
 
-IndexSpec indexOn(const std::string& name, std::vector<std::string> columns, Compression compression,
+IndexSchema indexOn(const std::string& name, std::vector<std::string> columns, Compression compression,
                   std::vector<bool> descending = {}, bool caseInsensitive = false)
 {
-    IndexSpec spec;
-    spec.name = name;
-    spec.columns = std::move(columns);
-    spec.compression = compression;
-    spec.columnDescending = std::move(descending);
-    spec.caseInsensitive = caseInsensitive;
-    return spec;
+    IndexSchema wanted;
+    wanted.name = name;
+    wanted.columns = std::move(columns);
+    wanted.compression = compression;
+    wanted.columnDescending = std::move(descending);
+    wanted.caseInsensitive = caseInsensitive;
+    return wanted;
 }
 
 class TableModel : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TableSchema schema = schemaOf({columnSpec("ID", "integer"), columnSpec("NAME", "string", 24),
-                                       columnSpec("SCORE", "float"), columnSpec("D", "date"), columnSpec("T", "time")},
+        TableSchema schema = schemaOf({columnSchema("ID", "integer"), columnSchema("NAME", "string", 24),
+                                       columnSchema("SCORE", "float"), columnSchema("D", "date"), columnSchema("T", "time")},
                                       {"ID"});
         schema.indexes = {indexOn("BYNAME", {"NAME"}, Compression::Both, {}, true),
                           indexOn("PLAIN", {"NAME"}, Compression::None),

@@ -57,10 +57,10 @@ public:
                          const std::vector<std::string>& without = {},
                          const std::map<std::string, std::string>& maximums = {})
     {
-        std::vector<store::ColumnSpec> columns;
+        std::vector<store::ColumnSchema> columns;
         for (const ConfigColumn& column : configColumns()) {
             if (std::find(without.begin(), without.end(), column.name) != without.end()) continue;
-            columns.push_back(columnSpec(column.name, column.type, column.size));
+            columns.push_back(columnSchema(column.name, column.type, column.size));
             if (auto maximum = maximums.find(column.name); maximum != maximums.end())
                 columns.back().maximum = maximum->second;
         }

@@ -15,16 +15,16 @@
 
 namespace testing_support {
 
-inline store::ColumnSpec columnSpec(const std::string& name, const std::string& type, int size = 0)
+inline store::ColumnSchema columnSchema(const std::string& name, const std::string& type, int size = 0)
 {
-    store::ColumnSpec spec;
-    spec.name = name;
-    spec.type = type;
-    spec.size = size;
-    return spec;
+    store::ColumnSchema wanted;
+    wanted.name = name;
+    wanted.type = type;
+    wanted.size = size;
+    return wanted;
 }
 
-inline store::TableSchema schemaOf(std::vector<store::ColumnSpec> columns, std::vector<std::string> primary = {})
+inline store::TableSchema schemaOf(std::vector<store::ColumnSchema> columns, std::vector<std::string> primary = {})
 {
     store::TableSchema schema;
     schema.columns = std::move(columns);

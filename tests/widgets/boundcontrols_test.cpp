@@ -13,7 +13,7 @@
 #include "widgets/boundgrid.h"
 
 using testing_support::BoxKind;
-using testing_support::columnSpec;
+using testing_support::columnSchema;
 using testing_support::RecordingMessages;
 
 namespace {
@@ -24,8 +24,8 @@ struct Table {
     {
         const std::string path = folder.file("items.dat");
         store::createTable(store::systemFileSystem(), path,
-                           testing_support::schemaOf({columnSpec("name", "string", 20), columnSpec("count", "integer"),
-                                                      columnSpec("flag", "boolean"), columnSpec("note", "memo")}));
+                           testing_support::schemaOf({columnSchema("name", "string", 20), columnSchema("count", "integer"),
+                                                      columnSchema("flag", "boolean"), columnSchema("note", "memo")}));
         handle.setTableName(path);
         handle.setActive(true);
         for (auto [name, count, flag, note] : {std::tuple{"alpha", 1, true, "first note"},
