@@ -1,22 +1,15 @@
 #include "store/indexfile.h"
 
 #include "store/bytes.h"
+#include "store/names.h"
 #include "store/storeerror.h"
 
 #include <algorithm>
 #include <cassert>
-#include <cctype>
 
 namespace store {
 
 namespace {
-
-bool sameName(const std::string& left, const std::string& right)
-{
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 std::int32_t countOf(const IndexPage& page) { return static_cast<std::int32_t>(page.subtreeCount()); }
 
@@ -101,7 +94,7 @@ int IndexFile::findIndex(const std::string& name) const
 {
     if (name.empty()) return PrimaryIndex;
     for (int index = 1; index <= header_.secondaryCount; ++index)
-        if (sameName(header_.descriptors[index].name, name)) return index;
+        if (equalIgnoringCase(header_.descriptors[index].name, name)) return index;
     throw StoreError("Invalid secondary index name " + name + " specified for data file " + dataFileName_);
 }
 
@@ -648,6 +641,13 @@ std::int32_t IndexFile::storedChangeCounter()
     if (!readExact(*file_, indexheader::ChangeCounter, counter, sizeof counter))
         throw StoreError("Error reading from data file " + dataFileName_);
     return bytes::getI32(counter);
+}
+
+bool IndexFile::refreshIfChanged()
+{
+    if (storedChangeCounter() == changeCounter()) return false;
+    dropCache();
+    return true;
 }
 
 void IndexFile::dropCache()

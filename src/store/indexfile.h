@@ -38,6 +38,7 @@
 #include "store/indexpage.h"
 #include "store/keys.h"
 #include "store/pagecache.h"
+#include "store/tablefiles.h"
 #include "store/tablelocale.h"
 
 #include <array>
@@ -144,7 +145,6 @@ public:
     File& diskFile() { return *file_; }
     // Runs around every read of a page that is not cached, given the read
     // to run: the place for the read lock. Unset, pages are simply read.
-    using ReadGuard = std::function<void(const std::function<void()>& read)>;
     void setReadGuard(ReadGuard guard) { readGuard_ = std::move(guard); }
     // Change detection: the counter of the cached header, the counter now on
     // disk, and dropping every cached page to read the header again. Nothing
@@ -154,6 +154,9 @@ public:
     std::int32_t changeCounter() const { return header_.changeCounter; }
     std::int32_t storedChangeCounter();
     void dropCache();
+    // Drops the cache when another process wrote the file, as the data and
+    // memo files do; says whether it did.
+    bool refreshIfChanged();
 
     // Pages read from disk since the file was opened.
     std::int64_t pageReads() const { return pageReads_; }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <tuple>
 
 namespace store {
 
@@ -154,14 +155,9 @@ void StoreTable::setFilter(const std::string& filter)
         return;
     }
     settlePending();
-    std::optional<FilterCondition> condition = parseFilter(filter);
-    int column = condition ? columnNumber(condition->column) : 0;
+    std::pair<std::optional<FilterCondition>, int> condition = filterOn(*open_->data, filter);
     filter_ = filter;
-    if (!filtered_) return;
-    open_->filter = condition;
-    open_->filterColumn = column;
-    GoFirst();
-    tell(TableObserver::Event::FilterChanged);
+    if (filtered_) applyFilter(condition);
 }
 
 void StoreTable::setFiltered(bool filtered)
@@ -171,11 +167,27 @@ void StoreTable::setFiltered(bool filtered)
         return;
     }
     settlePending();
-    std::optional<FilterCondition> condition = filtered ? parseFilter(filter_) : std::nullopt;
-    int column = condition ? columnNumber(condition->column) : 0;
+    std::pair<std::optional<FilterCondition>, int> condition =
+        filtered ? filterOn(*open_->data, filter_) : std::pair<std::optional<FilterCondition>, int>{};
     filtered_ = filtered;
-    open_->filter = condition;
-    open_->filterColumn = column;
+    applyFilter(condition);
+}
+
+// A filter text read against the table's columns: the condition (none for an
+// empty text) and the number of the column it judges.
+std::pair<std::optional<FilterCondition>, int> StoreTable::filterOn(DataFile& data, const std::string& text) const
+{
+    std::optional<FilterCondition> condition = parseFilter(text);
+    if (!condition) return {std::nullopt, 0};
+    int column = data.findColumn(condition->column);
+    if (column == 0) handleError("Field '" + condition->column + "' not found");
+    return {condition, column};
+}
+
+void StoreTable::applyFilter(const std::pair<std::optional<FilterCondition>, int>& condition)
+{
+    open_->filter = condition.first;
+    open_->filterColumn = condition.second;
     GoFirst();
     tell(TableObserver::Event::FilterChanged);
 }
@@ -202,13 +214,7 @@ void StoreTable::open()
     if (memo) memo->setReadGuard(guardedBy(*state->locks));
     state->order = state->indexes->selectIndex(indexName_);
     state->slotOrder = state->indexes->followsSlotOrder(state->order);
-    if (filtered_) {
-        state->filter = parseFilter(filter_);
-        if (state->filter) {
-            state->filterColumn = state->data->findColumn(state->filter->column);
-            if (state->filterColumn == 0) handleError("Field '" + state->filter->column + "' not found");
-        }
-    }
+    if (filtered_) std::tie(state->filter, state->filterColumn) = filterOn(*state->data, filter_);
     Open* opened = state.get();
     if (shared) state->locks->setChangeCheck([this, opened] { refreshAfterOthers(*opened); });
     open_ = std::move(state);
@@ -230,10 +236,11 @@ void StoreTable::open()
 std::unique_ptr<DataFile> StoreTable::openBetweenWrites(const DataFileOptions& options)
 {
     OpenStatus status = OpenStatus::Ok;
+    TableFileNames names = tableFileNames(tableName_);
     std::unique_ptr<File> index;
-    if (!exclusive_) index = files_.open(tableFileNames(tableName_).index, Access::ReadWrite, Sharing::Shared, false, status);
+    if (!exclusive_) index = files_.open(names.index, Access::ReadWrite, Sharing::Shared, false, status);
     if (!index) return DataFile::open(files_, tableName_, options);
-    TableLocks gate(tableFileNames(tableName_).data, *index, *index, nullptr, true);
+    TableLocks gate(names.data, *index, *index, nullptr, true);
     gate.lockRead(false);
     return DataFile::open(files_, tableName_, options);
 }
@@ -310,13 +317,11 @@ StoreTable::Position StoreTable::positionOfRow(Open& state, const Row& row)
 // twice or fail to read.
 bool StoreTable::isVisible(Open& state, const Position& position)
 {
-    if (!state.slotOrder) {
-        if (!isLive(state, position)) return false;
-        Row row = state.data->readRow(position.slot);
-        if (state.indexes->keyOf(state.order, row.image.data()) != position.key) return false;
-    }
-    if (!state.filter) return true;
+    if (state.slotOrder && !state.filter) return true;
+    if (!state.slotOrder && !isLive(state, position)) return false;
     Row row = state.data->readRow(position.slot);
+    if (!state.slotOrder && state.indexes->keyOf(state.order, row.image.data()) != position.key) return false;
+    if (!state.filter) return true;
     const Column& column = state.data->column(state.filterColumn);
     return passesFilter(*state.filter, textOf(column, state.data->value(row, state.filterColumn)));
 }
@@ -453,9 +458,7 @@ void StoreTable::refreshAfterOthers(Open& state)
 {
     bool data = state.data->refreshIfChanged();
     bool memo = state.data->memo() && state.data->memo()->refreshIfChanged();
-    IndexFile& indexFile = state.indexes->file();
-    bool index = indexFile.storedChangeCounter() != indexFile.changeCounter();
-    if (index) indexFile.dropCache();
+    bool index = state.indexes->file().refreshIfChanged();
     if (!(data || memo || index) || !state.hasRow) return;
     std::optional<Position> found;
     if (state.slotOrder) {

@@ -30,6 +30,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace store {
@@ -39,6 +40,8 @@ class StoreTable;
 struct DataFileOptions;
 struct IndexEntry;
 struct Row;
+struct FilterCondition;
+class DataFile;
 
 // Told of everything that changes what bound controls show. While display is
 // suspended, nothing is told; the last ResumeDisplay tells Refreshed.
@@ -156,6 +159,8 @@ private:
     Value readValue(const std::string& column);
     void writeValue(const std::string& column, const Value& value);
     void settlePending();
+    std::pair<std::optional<FilterCondition>, int> filterOn(DataFile& data, const std::string& text) const;
+    void applyFilter(const std::pair<std::optional<FilterCondition>, int>& condition);
     void setCurrent(const std::optional<Position>& position);
     void refreshAfterOthers(Open& state);
     void tell(TableObserver::Event event);
