@@ -470,30 +470,6 @@ const std::uint8_t* DataFile::pin(std::int32_t slot)
 
 void DataFile::unpin(std::int32_t slot) { slots_->unpin(slot); }
 
-void DataFile::prefetch(const std::vector<std::int32_t>& wanted)
-{
-    std::vector<std::int32_t> missing;
-    for (std::int32_t slot : wanted)
-        if (slot >= 1 && slot < header_.nextSlot && !slots_->contains(slot)) missing.push_back(slot);
-    std::sort(missing.begin(), missing.end());
-    missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
-    const std::int32_t size = header_.slotSize;
-    const std::size_t longest = static_cast<std::size_t>(std::max(1, ReadAheadBytes / size));
-    for (std::size_t at = 0; at < missing.size();) {
-        std::size_t end = at + 1;
-        while (end < missing.size() && end - at < longest && missing[end] == missing[end - 1] + 1) ++end;
-        std::vector<std::uint8_t> staged((end - at) * static_cast<std::size_t>(size));
-        readFromDisk(slotOffset(missing[at]), staged.data(), static_cast<std::int64_t>(staged.size()));
-        for (std::size_t i = at; i < end; ++i) {
-            std::uint8_t* buffer = slots_->placeWithoutWriting(missing[i]);
-            if (!buffer) return;
-            std::memset(buffer, 0, slots_->bufferSize());
-            std::memcpy(buffer, staged.data() + (i - at) * static_cast<std::size_t>(size), size);
-        }
-        at = end;
-    }
-}
-
 bool DataFile::refreshIfChanged()
 {
     if (isExclusive()) return false;

@@ -273,8 +273,6 @@ public:
     // A pinned slot stays in its buffer; at most 64 pins at once on one slot.
     const std::uint8_t* pin(std::int32_t slot);
     void unpin(std::int32_t slot);
-    // Reads the slots not cached, in runs of consecutive ones (the order an index walk needs next).
-    void prefetch(const std::vector<std::int32_t>& slots);
 
     // Compares the change counter on disk with the cached header's; when
     // another process wrote the table, rereads the header and drops cached
