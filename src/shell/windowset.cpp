@@ -7,6 +7,7 @@
 #include "config/usetting.h"
 #include "generation/unewan.h"
 #include "generation/unewnum.h"
+#include "scoring/ushowit.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
 
@@ -57,6 +58,7 @@ void buildWindowSet(WindowSet& windows)
     windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
     windows.numerictestform.build();
     windows.newnumerictestform.build();
+    windows.showitForm = std::make_unique<TshowitForm>();
     windows.resultsForm.build();
     windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
     windows.alphanumerictestform.build();
