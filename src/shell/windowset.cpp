@@ -9,6 +9,7 @@
 #include "generation/unewnum.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
+#include "testing/unumtest.h"
 
 const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
                                               QStringLiteral("NetKPH"), QStringLiteral("Date")};
@@ -55,6 +56,10 @@ void buildWindowSet(WindowSet& windows)
     if (!windows.dbfuncs) windows.dbfuncs = std::make_unique<Tdbfuncs>();
     windows.getpasswordForm = std::make_unique<TgetpasswordForm>();
     windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
+    if (!windows.numerictestform.hasFactory())
+        windows.numerictestform.setFactory([&windows] {
+            return std::make_unique<Tnumerictestform>([&windows] { return windows.zmain->getpassword(); });
+        });
     windows.numerictestform.build();
     windows.newnumerictestform.build();
     windows.resultsForm.build();
