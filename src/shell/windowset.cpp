@@ -10,6 +10,7 @@
 #include "scoring/ushowit.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
+#include "testing/unumtest.h"
 
 const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
                                               QStringLiteral("NetKPH"), QStringLiteral("Date")};
@@ -56,6 +57,10 @@ void buildWindowSet(WindowSet& windows)
     if (!windows.dbfuncs) windows.dbfuncs = std::make_unique<Tdbfuncs>();
     windows.getpasswordForm = std::make_unique<TgetpasswordForm>();
     windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
+    if (!windows.numerictestform.hasFactory())
+        windows.numerictestform.setFactory([&windows] {
+            return std::make_unique<Tnumerictestform>([&windows] { return windows.zmain->getpassword(); });
+        });
     windows.numerictestform.build();
     windows.newnumerictestform.build();
     windows.showitForm = std::make_unique<TshowitForm>();
