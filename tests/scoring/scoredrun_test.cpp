@@ -20,6 +20,7 @@
 #include "support/modal.h"
 #include "support/numerictable.h"
 #include "support/recordingmessages.h"
+#include "support/tableholder.h"
 #include "testing/unumtest.h"
 
 using testing_support::NumericTable;
@@ -63,6 +64,7 @@ private slots:
     void practiceRunIsReportedButNotStored();
     void realRunWithoutReportIsStoredAndCloses();
     void closeDuringScoringWaitsUntilScoringIsDone();
+    void resultsHeldElsewhereAreReportedAndTheWindowStillCloses();
 
 private:
     void showWindow();
@@ -229,6 +231,22 @@ void ScoredRunTest::closeDuringScoringWaitsUntilScoringIsDone()
     results.GoFirst();
     QCOMPARE(results.ReadInteger("TOTALFLDS"), 51);
     QCOMPARE(results.ReadInteger("FLDERRS"), 51);
+}
+
+void ScoredRunTest::resultsHeldElsewhereAreReportedAndTheWindowStillCloses()
+{
+    Settings.realtime = 0;
+    {
+        testing_support::TableHolder holder(ProgramDir + "results.dat", true);
+        QVERIFY(holder.ready);
+        showWindow();
+        type({QStringLiteral("101")});
+        QVERIFY(runEnds());
+    }
+    QCOMPARE(recorder->texts(testing_support::BoxKind::Error),
+             QStringList{QStringLiteral("Error writing results to the database.")});
+    QVERIFY(reportText.contains(QStringLiteral("Total keystrokes: 4\n")));
+    QCOMPARE(resultRows(), 0);
 }
 
 QTEST_MAIN(ScoredRunTest)
