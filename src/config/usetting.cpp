@@ -60,11 +60,16 @@ Tsettingsform::Tsettingsform(std::function<Tdbfuncs&()> dbfuncs, QWidget* parent
     SaveBtn = hinted(new QPushButton(QStringLiteral("&Save"), this), "SaveBtn", QStringLiteral("Save changes and exit"));
     CancelBtn = hinted(new QPushButton(QStringLiteral("&Cancel"), this), "CancelBtn",
                        QStringLiteral("Cancel changes and exit"));
-    SaveBtn->setAutoDefault(false);
-    CancelBtn->setAutoDefault(false);
+    // Neither button is the default: Enter in a field saves nothing, Enter on
+    // a button presses that button.
+    for (QPushButton* button : {SaveBtn, CancelBtn}) {
+        button->setAutoDefault(false);
+        clickOnEnter(button);
+    }
     // Cancel drops every change, so a click on it leaves the time field
     // without checking what is typed there.
     CancelBtn->setFocusPolicy(Qt::TabFocus);
+    connect(SaveBtn, &QPushButton::pressed, this, [this] { pressRefused = leavingRefused; });
     connect(SaveBtn, &QPushButton::clicked, this, &Tsettingsform::SaveBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &Tsettingsform::CancelBtnClick);
     auto* buttons = new QHBoxLayout;
@@ -234,8 +239,14 @@ void Tsettingsform::refuseLeaving(QWidget* field)
 void Tsettingsform::SaveBtnClick()
 {
     // A click whose focus change a field refused does nothing: the field has
-    // shown why and keeps the focus. Every accepted leaving wrote its text.
-    if (leavingRefused || focusWidget() != SaveBtn) return;
+    // shown why and keeps the focus. Every accepted leaving wrote its text;
+    // from the keyboard (Alt+S) the focus stays in the field, whose text is
+    // stored without the time check its leaving would make.
+    if (leavingRefused || pressRefused) return;
+    if (auto* field = qobject_cast<BoundEdit*>(focusWidget()); field && !field->commit()) {
+        field->selectAll();
+        return;
+    }
     if (configdb.EditState() != store::EditStates::Browse) {
         try {
             configdb.PostRow();
