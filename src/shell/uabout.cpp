@@ -43,5 +43,6 @@ Taboutform::Taboutform(QWidget* parent) : QDialog(parent)
     layout->addLayout(top);
     layout->addSpacing(12);
     layout->addLayout(buttons);
-    setFixedDialogFrame(this);
+    // Closing the About window loses nothing, so its frame may close it.
+    setFixedDialogFrame(this, CloseButton::Shown);
 }

@@ -16,10 +16,21 @@ namespace {
 const QString LinkScheme = QStringLiteral("topic");
 const QString ContentsTopic = QStringLiteral("CONTENTS");
 
+// The viewer's name, followed by the topic's title unless that title is the
+// viewer's name already (as the contents topic's is).
+QString helpTitle(const QString& topicTitle)
+{
+    const QString viewerName = ApplicationTitle + QStringLiteral(" Help");
+    if (topicTitle.isEmpty() || topicTitle.compare(viewerName, Qt::CaseInsensitive) == 0) return viewerName;
+    return viewerName + QStringLiteral(" - ") + topicTitle;
+}
+
 }  // namespace
 
 HelpViewer::HelpViewer(QWidget* parent)
-    : QWidget(parent, Qt::Window), page(new QTextBrowser(this)),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      page(new QTextBrowser(this)),
       contentsButton(new QPushButton(QStringLiteral("&Contents"), this)),
       backButton(new QPushButton(QStringLiteral("&Back"), this))
 {
@@ -71,7 +82,7 @@ void HelpViewer::display(const QString& identifier)
     }
     if (!current.isEmpty() && current != topic->identifier) history.append(current);
     current = topic->identifier;
-    setWindowTitle(ApplicationTitle + QStringLiteral(" Help - ") + topic->title);
+    setWindowTitle(helpTitle(topic->title));
     page->setHtml(file.html(*topic));
     backButton->setEnabled(!history.isEmpty());
     contentsButton->setEnabled(file.findTopic(ContentsTopic) != nullptr);
