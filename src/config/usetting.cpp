@@ -131,7 +131,10 @@ QGroupBox* Tsettingsform::buildOptionsGroup()
     auto* layout = new QVBoxLayout(group);
     for (QWidget* box : {DBCheckBox1, DBCheckBox2, DBCheckBox3, DBCheckBox4}) layout->addWidget(box);
     layout->addSpacing(6);
-    layout->addWidget(new QLabel(QStringLiteral("Field width including decimal for numeric test:"), group));
+    auto* widthLabel = new QLabel(QStringLiteral("Field width including decimal for numeric test:"), group);
+    widthLabel->setBuddy(DBComboBox1);
+    DBComboBox1->setAccessibleName(widthLabel->text());
+    layout->addWidget(widthLabel);
     auto* width = new QHBoxLayout;
     width->addWidget(DBComboBox1);
     width->addStretch();
@@ -160,6 +163,11 @@ QGroupBox* Tsettingsform::buildScalingGroup()
     auto* label = hinted(new QLabel(QStringLiteral("Scale the test windows by:"), group), "Label4", hint);
     DBComboBox2 = new BoundPickList(scaleItems(), configdb, "scalefactor", group);
     DBComboBox2->setObjectName(QStringLiteral("DBComboBox2"));
+    // The hint sits on the group and its label; a screen reader reads it
+    // with the list.
+    label->setBuddy(DBComboBox2);
+    DBComboBox2->setAccessibleName(label->text());
+    DBComboBox2->setAccessibleDescription(hint);
     auto* layout = new QHBoxLayout(group);
     layout->addWidget(label);
     layout->addWidget(DBComboBox2);

@@ -34,6 +34,7 @@ Taboutform::Taboutform(QWidget* parent) : QDialog(parent)
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("OKBtn"));
     ok->setDefault(true);
+    ok->setAccessibleDescription(QStringLiteral("Close the About window"));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -150,6 +150,8 @@ OkCancelButtons addOkCancelButtons(QDialog* dialog, QBoxLayout* layout)
     ok->setObjectName(QStringLiteral("OKBtn"));
     cancel->setObjectName(QStringLiteral("CancelBtn"));
     ok->setDefault(true);
+    ok->setAccessibleDescription(QStringLiteral("Accept what is entered and close"));
+    cancel->setAccessibleDescription(QStringLiteral("Close without accepting"));
     // While Cancel has the focus it is the default button, so Enter cancels
     // rather than pressing OK behind the user's back.
     cancel->setAutoDefault(true);

@@ -39,9 +39,14 @@ HelpViewer::HelpViewer(QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     page->setOpenLinks(false);
     page->setObjectName(QStringLiteral("page"));
+    page->setAccessibleName(QStringLiteral("Help topic"));
+    page->setAccessibleDescription(QStringLiteral("The text of the help topic; its links lead to other topics"));
+    contentsButton->setAccessibleDescription(QStringLiteral("Show the contents of the help"));
+    backButton->setAccessibleDescription(QStringLiteral("Go back to the topic shown before"));
     connect(page, &QTextBrowser::anchorClicked, this, &HelpViewer::followLink);
 
     auto* closeButton = new QPushButton(QStringLiteral("C&lose"), this);
+    closeButton->setAccessibleDescription(QStringLiteral("Close the help"));
     connect(contentsButton, &QPushButton::clicked, this, &HelpViewer::showContents);
     connect(backButton, &QPushButton::clicked, this, &HelpViewer::goBack);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);

@@ -6,11 +6,7 @@
 #include <QScreen>
 #include <QTest>
 
-#include "config/uchgpass.h"
-#include "config/ugetname.h"
-#include "config/ugetpass.h"
-#include "config/usetting.h"
-#include "shell/uabout.h"
+#include "everydialog.h"
 #include "support/configtable.h"
 #include "support/fakedbfuncs.h"
 #include "support/modal.h"
@@ -22,30 +18,12 @@
 
 #include <xcb/xcb.h>
 
+using testing_support::Dialog;
+using testing_support::everyDialog;
 using testing_support::FakeDbfuncs;
 using testing_support::whenModalOpens;
 
 namespace {
-
-struct Dialog {
-    QString name;
-    std::unique_ptr<QDialog> window;
-    bool closeButton;
-};
-
-// Every dialog of the window set, each built afresh so that its next showing
-// is its first.
-std::vector<Dialog> everyDialog(FakeDbfuncs& dbfuncs)
-{
-    std::vector<Dialog> dialogs;
-    dialogs.push_back({QStringLiteral("settings"),
-                       std::make_unique<Tsettingsform>([&dbfuncs]() -> Tdbfuncs& { return dbfuncs; }), false});
-    dialogs.push_back({QStringLiteral("password entry"), std::make_unique<TgetpasswordForm>(), false});
-    dialogs.push_back({QStringLiteral("password change"), std::make_unique<Tpasswordchangeform>(dbfuncs), false});
-    dialogs.push_back({QStringLiteral("testee name"), std::make_unique<Tgetnameform>(dbfuncs), false});
-    dialogs.push_back({QStringLiteral("about"), std::make_unique<Taboutform>(), true});
-    return dialogs;
-}
 
 QPoint screenCentre(const QWidget& window)
 {
