@@ -8,28 +8,14 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "widgets/keypresses.h"
+
 #ifdef MOVARA_HAVE_XCB
 #include <QGuiApplication>
 #include <xcb/xcb.h>
 #endif
 
 namespace {
-
-class EnterClicks : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress) return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
-        if (key->modifiers() & ~Qt::KeypadModifier) return false;
-        static_cast<QPushButton*>(watched)->click();
-        return true;
-    }
-};
 
 // The toolkit writes the window manager hints when it creates the window,
 // without the list of functions; they are written again between that and
@@ -140,7 +126,12 @@ void centreOnEveryShow(QWidget* window)
 
 void clickOnEnter(QPushButton* button)
 {
-    button->installEventFilter(new EnterClicks(button));
+    new KeyPresses(button, button, [button](QObject*, const QKeyEvent& key) {
+        if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter) return false;
+        if (key.modifiers() & ~Qt::KeypadModifier) return false;
+        button->click();
+        return true;
+    });
 }
 
 OkCancelButtons addOkCancelButtons(QDialog* dialog, QBoxLayout* layout)
