@@ -18,6 +18,8 @@ Tgetnameform::Tgetnameform(Tdbfuncs& dbfuncs, QWidget* parent)
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit1->setMinimumWidth(240);
+    Edit1->setAccessibleDescription(QStringLiteral("The testee's first name, required"));
+    Edit2->setAccessibleDescription(QStringLiteral("The testee's last name, required"));
 
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("First Name:"), Edit1);

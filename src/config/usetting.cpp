@@ -60,11 +60,16 @@ Tsettingsform::Tsettingsform(std::function<Tdbfuncs&()> dbfuncs, QWidget* parent
     SaveBtn = hinted(new QPushButton(QStringLiteral("&Save"), this), "SaveBtn", QStringLiteral("Save changes and exit"));
     CancelBtn = hinted(new QPushButton(QStringLiteral("&Cancel"), this), "CancelBtn",
                        QStringLiteral("Cancel changes and exit"));
-    SaveBtn->setAutoDefault(false);
-    CancelBtn->setAutoDefault(false);
+    // Neither button is the default: Enter in a field saves nothing, Enter on
+    // a button presses that button.
+    for (QPushButton* button : {SaveBtn, CancelBtn}) {
+        button->setAutoDefault(false);
+        clickOnEnter(button);
+    }
     // Cancel drops every change, so a click on it leaves the time field
     // without checking what is typed there.
     CancelBtn->setFocusPolicy(Qt::TabFocus);
+    connect(SaveBtn, &QPushButton::pressed, this, [this] { pressRefused = leavingRefused; });
     connect(SaveBtn, &QPushButton::clicked, this, &Tsettingsform::SaveBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &Tsettingsform::CancelBtnClick);
     auto* buttons = new QHBoxLayout;
@@ -126,7 +131,10 @@ QGroupBox* Tsettingsform::buildOptionsGroup()
     auto* layout = new QVBoxLayout(group);
     for (QWidget* box : {DBCheckBox1, DBCheckBox2, DBCheckBox3, DBCheckBox4}) layout->addWidget(box);
     layout->addSpacing(6);
-    layout->addWidget(new QLabel(QStringLiteral("Field width including decimal for numeric test:"), group));
+    auto* widthLabel = new QLabel(QStringLiteral("Field width including decimal for numeric test:"), group);
+    widthLabel->setBuddy(DBComboBox1);
+    DBComboBox1->setAccessibleName(widthLabel->text());
+    layout->addWidget(widthLabel);
     auto* width = new QHBoxLayout;
     width->addWidget(DBComboBox1);
     width->addStretch();
@@ -155,6 +163,11 @@ QGroupBox* Tsettingsform::buildScalingGroup()
     auto* label = hinted(new QLabel(QStringLiteral("Scale the test windows by:"), group), "Label4", hint);
     DBComboBox2 = new BoundPickList(scaleItems(), configdb, "scalefactor", group);
     DBComboBox2->setObjectName(QStringLiteral("DBComboBox2"));
+    // The hint sits on the group and its label; a screen reader reads it
+    // with the list.
+    label->setBuddy(DBComboBox2);
+    DBComboBox2->setAccessibleName(label->text());
+    DBComboBox2->setAccessibleDescription(hint);
     auto* layout = new QHBoxLayout(group);
     layout->addWidget(label);
     layout->addWidget(DBComboBox2);
@@ -234,8 +247,14 @@ void Tsettingsform::refuseLeaving(QWidget* field)
 void Tsettingsform::SaveBtnClick()
 {
     // A click whose focus change a field refused does nothing: the field has
-    // shown why and keeps the focus. Every accepted leaving wrote its text.
-    if (leavingRefused || focusWidget() != SaveBtn) return;
+    // shown why and keeps the focus. Every accepted leaving wrote its text;
+    // from the keyboard (Alt+S) the focus stays in the field, whose text is
+    // stored without the time check its leaving would make.
+    if (leavingRefused || pressRefused) return;
+    if (auto* field = qobject_cast<BoundEdit*>(focusWidget()); field && !field->commit()) {
+        field->selectAll();
+        return;
+    }
     if (configdb.EditState() != store::EditStates::Browse) {
         try {
             configdb.PostRow();

@@ -69,4 +69,6 @@ private:
     std::function<Tdbfuncs&()> dbfuncs;
     // A field refused to be left and the focus is on its way back to it.
     bool leavingRefused = false;
+    // The press that began the current click on Save found a leaving refused.
+    bool pressRefused = false;
 };

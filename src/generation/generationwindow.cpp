@@ -11,6 +11,7 @@
 #include "config/programstate.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
+#include "widgets/dialogs.h"
 #include "widgets/help.h"
 #include "widgets/messages.h"
 #include "widgets/progressgauge.h"
@@ -39,6 +40,7 @@ GenerationWindow::GenerationWindow(const QString& text, QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
     Gauge1->setMinimumWidth(Label1->sizeHint().width() + 40);
     setHelpContext(this, HelpContext);
+    centreOnEveryShow(this);
 }
 
 void GenerationWindow::done(int result)

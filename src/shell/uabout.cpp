@@ -34,6 +34,7 @@ Taboutform::Taboutform(QWidget* parent) : QDialog(parent)
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("OKBtn"));
     ok->setDefault(true);
+    ok->setAccessibleDescription(QStringLiteral("Close the About window"));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -43,5 +44,6 @@ Taboutform::Taboutform(QWidget* parent) : QDialog(parent)
     layout->addLayout(top);
     layout->addSpacing(12);
     layout->addLayout(buttons);
-    setFixedDialogFrame(this);
+    // Closing the About window loses nothing, so its frame may close it.
+    setFixedDialogFrame(this, CloseButton::Shown);
 }

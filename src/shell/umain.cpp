@@ -127,7 +127,9 @@ FlatButton* Tzmain::addToolButton(const QString& name, const QString& hint, void
     button->setHint(hint);
     button->setFaceColor(PaleGreen);
     button->setCaptionColor(Qt::black);
-    button->setFixedSize(ToolButtonSize);
+    // Never smaller than designed, larger when a bigger desktop font needs it.
+    button->setMinimumSize(ToolButtonSize);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // The menus carry every command to the keyboard; the toolbar is for the
     // pointer and keeps the focus out of the way.
     button->setFocusPolicy(Qt::NoFocus);
@@ -153,6 +155,8 @@ void Tzmain::buildToolbar()
     FlatButton* exitbtn = addToolButton(QStringLiteral("exitbtn"), QStringLiteral("Exit the program"),
                                         &Tzmain::exitbtnClick);
     exitbtn->setPicture(exitPicture());
+    // A picture says nothing to a screen reader: these buttons are named.
+    exitbtn->setAccessibleName(QStringLiteral("Exit"));
     FlatButton* numericbtn = addToolButton(QStringLiteral("numericbtn"), QStringLiteral("Take real mode numeric test"),
                                            &Tzmain::Real2Click);
     numericbtn->setCaption(QStringLiteral("N"));
@@ -168,9 +172,11 @@ void Tzmain::buildToolbar()
     FlatButton* resultsbtn = addToolButton(QStringLiteral("resultsbtn"), QStringLiteral("View/print results"),
                                            &Tzmain::resultsbtnClick);
     resultsbtn->setPicture(resultsPicture());
+    resultsbtn->setAccessibleName(QStringLiteral("Results"));
     FlatButton* helpbtn = addToolButton(QStringLiteral("helpbtn"), QStringLiteral("Help contents"),
                                         &Tzmain::Contents1Click);
     helpbtn->setPicture(helpPicture());
+    helpbtn->setAccessibleName(QStringLiteral("Help"));
 
     for (FlatButton* button : {exitbtn, numericbtn, alphanumericbtn, alphabtn, settingsbtn, resultsbtn, helpbtn})
         toolbar->addWidget(button);

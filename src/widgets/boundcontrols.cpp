@@ -53,21 +53,33 @@ void ColumnLink::beginChange()
         table_.BeginEdit();
     } catch (...) {
         changing_ = false;
+        // The change was refused (another copy holds the row, say): the
+        // control must not go on showing a value the table does not hold.
+        refresh_();
         throw;
     }
     changing_ = false;
 }
 
-void ColumnLink::write(const QString& text)
+template <typename Value> void ColumnLink::writeValue(const Value& value)
 {
     beginChange();
-    table_.WriteValue(column_, text.toStdString());
+    try {
+        table_.WriteValue(column_, value);
+    } catch (...) {
+        refresh_();
+        throw;
+    }
+}
+
+void ColumnLink::write(const QString& text)
+{
+    writeValue(text.toStdString());
 }
 
 void ColumnLink::write(bool value)
 {
-    beginChange();
-    table_.WriteValue(column_, value);
+    writeValue(value);
 }
 
 void ColumnLink::tableEvent(store::StoreTable&, Event)

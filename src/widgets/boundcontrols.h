@@ -49,7 +49,8 @@ public:
     // The column's text for the current row; empty without one.
     QString text() const;
     // Puts the row into edit state for a change the user made; the control
-    // that made it is not refreshed by the event this tells.
+    // that made it is not refreshed by the event this tells. A refused change
+    // refreshes it, so that it shows what the row holds, and is rethrown.
     void beginChange();
     void write(const QString& text);
     void write(bool value);
@@ -57,6 +58,8 @@ public:
     void tableEvent(store::StoreTable& table, Event event) override;
 
 private:
+    template <typename Value> void writeValue(const Value& value);
+
     store::StoreTable& table_;
     std::string column_;
     std::function<void()> refresh_;

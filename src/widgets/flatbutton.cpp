@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QCursor>
+#include <QEvent>
 #include <QPainter>
 #include <QStyle>
 
@@ -126,7 +128,7 @@ void FlatButton::paintEdge(QPainter& painter) const
 {
     const QRect edge = rect().adjusted(0, 0, -1, -1);
     const bool sunken = isDown() || isChecked();
-    if (sunken || (hovered && isEnabled())) {
+    if (sunken || isRaised()) {
         const QColor light = face.lighter(150);
         const QColor dark = face.darker(170);
         painter.setPen(sunken ? dark : light);
@@ -143,16 +145,32 @@ void FlatButton::paintEdge(QPainter& painter) const
     }
 }
 
+void FlatButton::setHovered(bool over)
+{
+    if (hovered == over) return;
+    hovered = over;
+    update();
+}
+
 void FlatButton::enterEvent(QEnterEvent* event)
 {
-    hovered = true;
-    update();
+    setHovered(true);
     QAbstractButton::enterEvent(event);
 }
 
 void FlatButton::leaveEvent(QEvent* event)
 {
-    hovered = false;
-    update();
+    setHovered(false);
     QAbstractButton::leaveEvent(event);
+}
+
+// A modal window takes the pointer's events away, and the leaving that ends
+// the raised look may never come: the button drops back when its window
+// loses the input and, when the window has it again, is raised only if the
+// pointer is still over it.
+void FlatButton::changeEvent(QEvent* event)
+{
+    QAbstractButton::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange)
+        setHovered(isActiveWindow() && rect().contains(mapFromGlobal(QCursor::pos())));
 }

@@ -31,6 +31,10 @@ public:
     void setPicture(const QPixmap& picture);
     QPixmap picture() const { return image; }
 
+    // Whether the face shows its raised edge: the pointer is over the button
+    // and its window takes input.
+    bool isRaised() const { return hovered && isEnabled(); }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -38,11 +42,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QRect captionRect() const;
     QSize captionSize() const;
     void paintEdge(class QPainter& painter) const;
+    void setHovered(bool over);
 
     QColor face;
     QColor captionInk;

@@ -7,6 +7,7 @@
 
 #include "widgets/helpfile.h"
 #include "widgets/helpviewer.h"
+#include "widgets/keypresses.h"
 #include "widgets/messages.h"
 
 namespace {
@@ -15,24 +16,6 @@ constexpr const char* HelpContextProperty = "movaraHelpContext";
 
 QString currentHelpFile;
 QPointer<HelpViewer> viewer;
-
-class HelpKeyFilter : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress) return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier || !widget) return false;
-        const int context = helpContextOf(widget);
-        if (context == 0) return false;
-        showHelpContext(context);
-        return true;
-    }
-};
 
 std::optional<HelpFile> readHelpFile()
 {
@@ -66,11 +49,15 @@ void present(const HelpFile& file, const HelpTopic& topic)
 
 void setHelpFile(const QString& path)
 {
-    static HelpKeyFilter* filter = nullptr;
-    if (!filter) {
-        filter = new HelpKeyFilter(qApp);
-        qApp->installEventFilter(filter);
-    }
+    static KeyPresses* helpKey = nullptr;
+    if (!helpKey) helpKey = new KeyPresses(qApp, qApp, [](QObject* receiver, const QKeyEvent& key) {
+        auto* widget = qobject_cast<QWidget*>(receiver);
+        if (key.key() != Qt::Key_F1 || key.modifiers() != Qt::NoModifier || !widget) return false;
+        const int context = helpContextOf(widget);
+        if (context == 0) return false;
+        showHelpContext(context);
+        return true;
+    });
     currentHelpFile = path;
 }
 

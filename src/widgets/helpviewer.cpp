@@ -16,10 +16,21 @@ namespace {
 const QString LinkScheme = QStringLiteral("topic");
 const QString ContentsTopic = QStringLiteral("CONTENTS");
 
+// The viewer's name, followed by the topic's title unless that title is the
+// viewer's name already (as the contents topic's is).
+QString helpTitle(const QString& topicTitle)
+{
+    const QString viewerName = ApplicationTitle + QStringLiteral(" Help");
+    if (topicTitle.isEmpty() || topicTitle.compare(viewerName, Qt::CaseInsensitive) == 0) return viewerName;
+    return viewerName + QStringLiteral(" - ") + topicTitle;
+}
+
 }  // namespace
 
 HelpViewer::HelpViewer(QWidget* parent)
-    : QWidget(parent, Qt::Window), page(new QTextBrowser(this)),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      page(new QTextBrowser(this)),
       contentsButton(new QPushButton(QStringLiteral("&Contents"), this)),
       backButton(new QPushButton(QStringLiteral("&Back"), this))
 {
@@ -28,9 +39,14 @@ HelpViewer::HelpViewer(QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     page->setOpenLinks(false);
     page->setObjectName(QStringLiteral("page"));
+    page->setAccessibleName(QStringLiteral("Help topic"));
+    page->setAccessibleDescription(QStringLiteral("The text of the help topic; its links lead to other topics"));
+    contentsButton->setAccessibleDescription(QStringLiteral("Show the contents of the help"));
+    backButton->setAccessibleDescription(QStringLiteral("Go back to the topic shown before"));
     connect(page, &QTextBrowser::anchorClicked, this, &HelpViewer::followLink);
 
     auto* closeButton = new QPushButton(QStringLiteral("C&lose"), this);
+    closeButton->setAccessibleDescription(QStringLiteral("Close the help"));
     connect(contentsButton, &QPushButton::clicked, this, &HelpViewer::showContents);
     connect(backButton, &QPushButton::clicked, this, &HelpViewer::goBack);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
@@ -71,7 +87,7 @@ void HelpViewer::display(const QString& identifier)
     }
     if (!current.isEmpty() && current != topic->identifier) history.append(current);
     current = topic->identifier;
-    setWindowTitle(ApplicationTitle + QStringLiteral(" Help - ") + topic->title);
+    setWindowTitle(helpTitle(topic->title));
     page->setHtml(file.html(*topic));
     backButton->setEnabled(!history.isEmpty());
     contentsButton->setEnabled(file.findTopic(ContentsTopic) != nullptr);

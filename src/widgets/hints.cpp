@@ -1,6 +1,7 @@
 #include "widgets/hints.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QStatusTipEvent>
 #include <QWidget>
 
@@ -35,8 +36,23 @@ HintTracker::~HintTracker()
     if (qApp) qApp->removeEventFilter(this);
 }
 
+namespace {
+
+// Menus tell the hint of their highlighted entry themselves. The pointer
+// entering or leaving a menu window, as it does when a submenu pops up under
+// an entry that stays highlighted, says nothing about the hint.
+bool isInMenu(const QObject* watched)
+{
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    return widget && qobject_cast<const QMenu*>(widget->window());
+}
+
+}  // namespace
+
 bool HintTracker::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((event->type() == QEvent::Enter || event->type() == QEvent::Leave) && isInMenu(watched))
+        return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Enter:
         if (auto* widget = qobject_cast<QWidget*>(watched)) report(hintOf(widget));

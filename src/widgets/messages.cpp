@@ -3,19 +3,44 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "widgets/dialogs.h"
+
 namespace {
 
+// The window a box belongs to: the modal window in front, else the active
+// window, else (when another program has the focus) the main window.
 QWidget* boxParent()
 {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->inherits("QMainWindow")) return window;
+    return nullptr;
 }
+
+// A box with a close button and no other title-bar button, centred over the
+// window it belongs to once its size is known.
+class Box : public QMessageBox {
+public:
+    Box(Icon icon, const QString& title, const QString& text, StandardButtons buttons, QWidget* parent)
+        : QMessageBox(icon, title, text, buttons, parent)
+    {
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        centreWindow(this, parentWidget() ? parentWidget()->window() : nullptr);
+    }
+};
 
 int showBox(QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
             QMessageBox::StandardButton escapeButton)
 {
-    QMessageBox box(icon, title, text, buttons, boxParent());
+    Box box(icon, title, text, buttons, boxParent());
     box.setDefaultButton(defaultButton);
     box.setEscapeButton(escapeButton);
     return box.exec();

@@ -26,4 +26,5 @@ PasswordEdit::PasswordEdit(QWidget* parent) : QLineEdit(parent)
     setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     setMaxLength(MaxLength);
     setValidator(new UpperCaseValidator(this));
+    setAccessibleDescription(QStringLiteral("At most %1 characters; letters are entered in upper case").arg(MaxLength));
 }

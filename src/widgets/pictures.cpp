@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,7 +11,10 @@ namespace {
 // Every picture is drawn on a 32 by 32 grid and scaled to the size asked for.
 QPixmap draw(int size, const std::function<void(QPainter&)>& paint)
 {
-    QPixmap picture(size, size);
+    // Drawn for the screen's pixels, so that they stay sharp on a HiDPI desktop.
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap picture(QSize(size, size) * ratio);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);

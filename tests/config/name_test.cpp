@@ -117,6 +117,16 @@ void NameTest::cancelChangesNothing()
     QTest::keyClick(first(), Qt::Key_Escape);
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
     QCOMPARE(Settings.fname, QStringLiteral("Ann"));
+
+    // Enter on a focused Cancel cancels; it does not press the default OK.
+    dialog->show();
+    first()->setText(QStringLiteral("Bob"));
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("CancelBtn"));
+    cancel->setFocus();
+    QTest::keyClick(cancel, Qt::Key_Return);
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(Settings.fname, QStringLiteral("Ann"));
     QCOMPARE(dbfuncs->savenameCalls, 0);
 }
 

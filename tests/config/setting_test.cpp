@@ -5,10 +5,12 @@
 #include "config/programstate.h"
 #include "config/udbfuncs.h"
 #include "config/usetting.h"
+#include "shell/application.h"
 #include "shell/standins.h"
 #include "support/configtable.h"
 #include "support/modal.h"
 #include "support/recordingmessages.h"
+#include "support/tableholder.h"
 #include "widgets/boundcontrols.h"
 #include "widgets/help.h"
 #include "widgets/hints.h"
@@ -16,6 +18,7 @@
 using testing_support::BoxKind;
 using testing_support::ConfigTable;
 using testing_support::RecordingMessages;
+using testing_support::TableHolder;
 
 namespace {
 
@@ -101,8 +104,11 @@ private slots:
     void nonIntegerTimeIsReportedAndKeepsTheFocus();
     void saveStoresTheChangesAndReloadsSettings();
     void saveWithoutChangeDoesNotReload();
+    void saveFromTheKeyboardStoresWhatTheControlsHoldWithoutTheTimeChecks();
+    void enterPressesTheFocusedButtonOnly();
     void widthNotInTheListShowsEmptyAndIsKept();
     void cancelDropsTheChanges();
+    void changeRefusedForAnotherCopyShowsTheStoredRowAgain();
     void failedPostIsReportedAndKeepsTheDialogOpenWithItsChanges();
     void tableThatCannotBeOpenedKeepsTheDialogShut();
     void scaleChangeSavedRebuildsTestWindowsAndCancelDoesNot();
@@ -258,6 +264,59 @@ void SettingTest::saveWithoutChangeDoesNotReload()
     QVERIFY(!dialog.configdb.Active());
 }
 
+void SettingTest::saveFromTheKeyboardStoresWhatTheControlsHoldWithoutTheTimeChecks()
+{
+    ConfigTable table;
+    Tsettingsform dialog(module);
+    QVERIFY(openActive(dialog));
+    tick(dialog.DBCheckBox1);
+    // Typed but not left: Alt+S takes the text as it stands.
+    dialog.DBEdit1->setFocus();
+    dialog.DBEdit1->selectAll();
+    QTest::keyClicks(dialog.DBEdit1, QStringLiteral("4x"));
+    QTest::keyClick(dialog.DBEdit1, Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(recorder.texts(BoxKind::ErrorDisplay),
+                 QStringList{QStringLiteral("'4x' is not a valid integer value for field 'realtime'")});
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(QApplication::focusWidget(), dialog.DBEdit1);
+    QCOMPARE(table.read("useuppercase"), std::string("False"));
+
+    recorder.clear();
+    dialog.DBEdit1->selectAll();
+    QTest::keyClicks(dialog.DBEdit1, QStringLiteral("31"));
+    QTest::keyClick(dialog.DBEdit1, Qt::Key_S, Qt::AltModifier);
+    QTRY_VERIFY(!dialog.isVisible());
+    QVERIFY(recorder.shown.empty());
+    QCOMPARE(table.read("realtime"), std::string("31"));
+    QCOMPARE(table.read("useuppercase"), std::string("True"));
+    QCOMPARE(dbfuncs.getconfigCalls, 1);
+    QCOMPARE(Settings.realtime, 31);
+}
+
+void SettingTest::enterPressesTheFocusedButtonOnly()
+{
+    ConfigTable table;
+    Tsettingsform dialog(module);
+    QVERIFY(openActive(dialog));
+    typeAndTab(dialog.DBEdit2, QStringLiteral("7"));
+    QTest::keyClick(dialog.DBCheckBox1, Qt::Key_Return);
+    QVERIFY(dialog.isVisible());
+
+    dialog.SaveBtn->setFocus();
+    QTest::keyClick(dialog.SaveBtn, Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(table.read("practicetime"), std::string("7"));
+    QCOMPARE(Settings.practicetime, 7);
+
+    QVERIFY(openActive(dialog));
+    tick(dialog.DBCheckBox6);
+    dialog.CancelBtn->setFocus();
+    QTest::keyClick(dialog.CancelBtn, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(table.read("rresults"), std::string("True"));
+    QCOMPARE(dbfuncs.getconfigCalls, 1);
+}
+
 void SettingTest::widthNotInTheListShowsEmptyAndIsKept()
 {
     ConfigTable table(rowWith("width", "3"));
@@ -293,6 +352,42 @@ void SettingTest::cancelDropsTheChanges()
     QVERIFY(openActive(dialog));
     QCOMPARE(dialog.DBEdit1->text(), QStringLiteral("5"));
     QCOMPARE(dialog.DBComboBox2->currentText(), QStringLiteral("0"));
+}
+
+void SettingTest::changeRefusedForAnotherCopyShowsTheStoredRowAgain()
+{
+    ConfigTable table;
+    TableHolder holder(table.path(), TableHolder::Hold::FirstRowInEdit);
+    QVERIFY(holder.ready);
+    Tsettingsform dialog(module);
+    QVERIFY(openActive(dialog));
+
+    tick(dialog.DBCheckBox1);
+    dialog.DBComboBox1->setFocus();
+    QTest::keyClick(dialog.DBComboBox1, Qt::Key_Down);
+    dialog.DBEdit2->setFocus();
+    QTest::keyClick(dialog.DBEdit2, Qt::Key_9);
+    const QStringList shown = recorder.texts(BoxKind::ErrorDisplay);
+    QCOMPARE(shown.size(), 3);
+    for (const QString& text : shown) {
+        QVERIFY2(text.startsWith(QStringLiteral("Record in data file ")), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral(" is in use by another user.")), qPrintable(text));
+    }
+    QVERIFY(!dialog.DBCheckBox1->isChecked());
+    QCOMPARE(dialog.DBComboBox1->currentText(), QStringLiteral("0"));
+    QCOMPARE(dialog.DBEdit2->text(), QStringLiteral("2"));
+    QCOMPARE(dialog.configdb.EditState(), store::EditStates::Browse);
+
+    // Once the other copy lets go, the same change is taken and stored.
+    holder.stop();
+    recorder.clear();
+    tick(dialog.DBCheckBox1);
+    QVERIFY(dialog.DBCheckBox1->isChecked());
+    QTest::mouseClick(dialog.SaveBtn, Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(recorder.shown.empty());
+    QCOMPARE(table.read("useuppercase"), std::string("True"));
+    QCOMPARE(table.read("width"), std::string("0"));
 }
 
 void SettingTest::failedPostIsReportedAndKeepsTheDialogOpenWithItsChanges()
@@ -359,5 +454,12 @@ void SettingTest::scaleChangeSavedRebuildsTestWindowsAndCancelDoesNot()
     QVERIFY(recorder.shown.empty());
 }
 
-QTEST_MAIN(SettingTest)
+// The program's own application object: a refused change reaches its error
+// display, as in the running program.
+int main(int argc, char* argv[])
+{
+    Application application(argc, argv);
+    SettingTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "setting_test.moc"

@@ -1,7 +1,9 @@
 // Holds a table open in a process of its own, so that tests can meet
 // a table another copy of the program is using: opens the table named by its
-// first argument (for exclusive use when the second is "exclusive"), prints
-// "ready" and keeps it open until its standard input closes.
+// first argument, prints "ready" and keeps it open until its standard input
+// closes. A second argument "exclusive" opens it for exclusive use; "edit"
+// also holds the first row in edit state, as a copy whose dialog is editing
+// that row does.
 
 #include <iostream>
 #include <string>
@@ -11,9 +13,11 @@
 
 int main(int argc, char* argv[])
 {
-    const bool exclusive = argc == 3 && std::string(argv[2]) == "exclusive";
-    if (argc != 2 && !exclusive) {
-        std::cerr << "usage: holdtable TABLE.dat [exclusive]\n";
+    const std::string mode = argc == 3 ? argv[2] : "";
+    const bool exclusive = mode == "exclusive";
+    const bool edit = mode == "edit";
+    if (argc < 2 || argc > 3 || (argc == 3 && !exclusive && !edit)) {
+        std::cerr << "usage: holdtable TABLE.dat [exclusive|edit]\n";
         return 2;
     }
     try {
@@ -21,10 +25,15 @@ int main(int argc, char* argv[])
         table.setTableName(argv[1]);
         table.setExclusive(exclusive);
         table.setActive(true);
+        if (edit) {
+            table.GoFirst();
+            table.BeginEdit();
+        }
         std::cout << "ready" << std::endl;
         std::string line;
         while (std::getline(std::cin, line)) {
         }
+        if (edit) table.CancelRow();
         table.setActive(false);
     } catch (const store::StoreError& error) {
         std::cerr << error.what() << '\n';

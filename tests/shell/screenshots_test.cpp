@@ -18,6 +18,7 @@
 #include "support/numerictable.h"
 #include "support/configtable.h"
 #include "support/recordingmessages.h"
+#include "support/tempdir.h"
 #include "widgets/flatbutton.h"
 #include "widgets/help.h"
 #include "widgets/helpviewer.h"
@@ -28,10 +29,16 @@
 namespace {
 
 const QString Folder = QStringLiteral(MOVARA_SCREENSHOT_DIR);
+// Pictures taken at a device pixel ratio other than 1 are named for it.
+#ifdef MOVARA_SCREENSHOT_SCALE
+const QString Suffix = QStringLiteral("@" MOVARA_SCREENSHOT_SCALE "x");
+#else
+const QString Suffix;
+#endif
 
 bool save(QWidget* window, const QString& name)
 {
-    const QString path = Folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    const QString path = Folder + QLatin1Char('/') + name + Suffix + QStringLiteral(".png");
     QFile::remove(path);
     return window->grab().save(path) && QFileInfo(path).size() > 0;
 }
@@ -170,5 +177,23 @@ void ScreenshotsTest::numericTestWindow()
     }
 }
 
-QTEST_MAIN(ScreenshotsTest)
+
+int main(int argc, char* argv[])
+{
+#ifdef MOVARA_SCREENSHOT_SCALE
+    // An offscreen screen of 800 by 600 at that ratio (1600 by 1200 device
+    // pixels at 2), as a desktop at 200 % shows it.
+    testing_support::TempDir folder;
+    const QString screens = QString::fromStdString(folder.file("screens.json"));
+    QFile file(screens);
+    if (!file.open(QIODevice::WriteOnly)) return 1;
+    file.write(R"({"screens": [{"name": "hidpi", "x": 0, "y": 0, "width": 800, "height": 600,
+                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": )" MOVARA_SCREENSHOT_SCALE "}]}");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.toUtf8());
+#endif
+    QApplication application(argc, argv);
+    ScreenshotsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "screenshots_test.moc"

@@ -1,3 +1,6 @@
+#include <tuple>
+
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -80,6 +83,8 @@ private slots:
     void scaleChangesRebuildTestWindowsFromTheirDesignedSize();
     void settingsWithoutScaleChangeKeepsTheTestWindows();
     void statusBarShowsTheCurrentHintOfEveryWindow();
+    void submenuHintStaysWhileItsEntryIsHighlighted();
+    void toolbarButtonDropsBackAfterAModalWindow();
     void closingSavesTheNameOnlyWhenItIsRemembered();
     void helpKeyOpensTheContents();
     void aboutShowsTheVersion();
@@ -341,6 +346,57 @@ void ZmainTest::statusBarShowsTheCurrentHintOfEveryWindow()
     setHint(&dialog, QStringLiteral("Cancel changes and exit"));
     sendEnter(control);
     QCOMPARE(statusHint(), QStringLiteral("Cancel changes and exit"));
+}
+
+void ZmainTest::submenuHintStaysWhileItsEntryIsHighlighted()
+{
+    zmain().show();
+    QVERIFY(QTest::qWaitForWindowActive(&zmain()));
+    for (auto [menuName, entry, hint] : {std::tuple{"&File", "New", "Create new tests"},
+                                         std::tuple{"&Tests", "Alphanumeric", "Alphanumeric tests"}}) {
+        QMenu* menu = nullptr;
+        for (QAction* action : zmain().menuBar()->actions())
+            if (action->text() == QLatin1String(menuName)) menu = action->menu();
+        QVERIFY(menu);
+        menu->popup(zmain().mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QAction* submenuEntry = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == QLatin1String(entry)) submenuEntry = action;
+        QVERIFY(submenuEntry && submenuEntry->menu());
+        const QPoint over = menu->actionGeometry(submenuEntry).center();
+        QTest::mouseMove(menu, over);
+        QTRY_VERIFY(submenuEntry->menu()->isVisible());
+        QTest::qWait(100);
+        QCOMPARE(statusHint(), QString::fromLatin1(hint));
+        menu->close();
+    }
+}
+
+void ZmainTest::toolbarButtonDropsBackAfterAModalWindow()
+{
+    zmain().show();
+    QVERIFY(QTest::qWaitForWindowActive(&zmain()));
+    auto* button = zmain().findChild<FlatButton*>(QStringLiteral("settingsbtn"));
+    QCursor::setPos(button->mapToGlobal(button->rect().center()));
+    QTest::mouseMove(button);
+    QTRY_VERIFY(button->isRaised());
+    // A modal window opens under the pointer, which ends over the window,
+    // away from the button.
+    QDialog modal;
+    modal.resize(200, 100);
+    bool raisedWhileBlocked = true;
+    whenModalOpens([&](QWidget* shown) {
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        raisedWhileBlocked = button->isRaised();
+        QCursor::setPos(shown->mapToGlobal(shown->rect().center()));
+        static_cast<QDialog*>(shown)->accept();
+    });
+    modal.exec();
+    QVERIFY(!raisedWhileBlocked);
+    zmain().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&zmain()));
+    QVERIFY(!button->isRaised());
 }
 
 void ZmainTest::closingSavesTheNameOnlyWhenItIsRemembered()

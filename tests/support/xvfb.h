@@ -27,7 +27,7 @@ public:
         if (server == 0) {
             close(pipeEnds[0]);
             const std::string fd = std::to_string(pipeEnds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -45,6 +45,7 @@ public:
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;
 
+    bool running() const { return !display_.empty(); }
     // ":N", or empty.
     const std::string& display() const { return display_; }
     const std::string& failure() const { return failure_; }
