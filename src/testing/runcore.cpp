@@ -1,0 +1,288 @@
+#include "testing/runcore.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isEmpty(const std::string& text)
+{
+    return text.empty();
+}
+
+bool isTrimmedEmpty(const std::string& text)
+{
+    return trimmed(text).empty();
+}
+
+// A masked field holding only its literals counts as blank too.
+bool isMaskBlank(const std::string& text)
+{
+    const std::string rest = trimmed(text);
+    return rest.empty() || rest == "." || rest == "/  /";
+}
+
+std::string unchanged(int, const std::string& text)
+{
+    return text;
+}
+
+// The date (field 2) and amount (field 3) masks left unfilled keep nothing.
+std::string withoutBlankMasks(int field, const std::string& text)
+{
+    if ((field == 2 && trimmed(text) == "/  /") || (field == 3 && trimmed(text) == ".")) return {};
+    return text;
+}
+
+std::string trimmedText(int, const std::string& text)
+{
+    return trimmed(text);
+}
+
+const KindRules numericRules{"numeric", isEmpty, isEmpty, unchanged, "", false, "", false, false, false};
+const KindRules alphanumericRules{
+    "alphanumeric", isMaskBlank, isTrimmedEmpty, withoutBlankMasks, "", true, "  ", true, true, true};
+const KindRules alphaRules{"alpha", isTrimmedEmpty, isTrimmedEmpty, trimmedText, " ", true, "  ", true, true, true};
+
+}  // namespace
+
+const KindRules& kindRules(TestKind kind)
+{
+    switch (kind) {
+    case TestKind::numeric: return numericRules;
+    case TestKind::alphanumeric: return alphanumericRules;
+    case TestKind::alpha: break;
+    }
+    return alphaRules;
+}
+
+std::string trimmed(const std::string& text)
+{
+    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 32; };
+    const auto first = std::find_if(text.begin(), text.end(), kept);
+    const auto last = std::find_if(text.rbegin(), text.rend(), kept).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+int characterCount(const std::string& text)
+{
+    // Every byte but the continuation bytes of a UTF-8 sequence starts a character.
+    return int(std::count_if(text.begin(), text.end(),
+                             [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+const std::string RunCore::TimerStartsText = "Timer starts with first key pressed.";
+const std::string RunCore::CompleteText = "Test is complete...";
+const std::string RunCore::LastRecordText = "This is the last record of the test.";
+
+RunCore::RunCore(TestKind kind, RunWindow& window, Clock& clock)
+    : run(runState(kind)), rules_(kindRules(kind)), shape(kindShape(kind)), window(window), clock(clock)
+{
+}
+
+void RunCore::FormShow(const RunSettings& settings)
+{
+    tableOpen = false;
+    window.prepareRun();
+    run.Navigating = false;
+    autoadvance = settings.autoadvance;
+    window.clearErrorLog();
+    window.enablePrevButton(false);
+    window.enableNextButton(true);
+    window.setTimeLabel(TimerStartsText);
+    enableedits();
+    clearedits();
+    window.openTestTable();
+    tableOpen = true;
+    run.TestSeconds = (settings.realMode ? settings.realtime : settings.practicetime) * 60;
+    run.StartRow = settings.realMode ? 1 : PracticeStartRow;
+    run.CaptionBase = std::to_string(run.TestSeconds / 60) + " minute " + rules_.name +
+                      (settings.realMode ? " real mode test " : " practice mode test ") + "in progress";
+    window.setCaption(run.CaptionBase + " (Record: 1)");
+    run.KeyedValues.emptyCells(shape.fields);
+    window.goFirst();
+    if (!settings.realMode) window.skip(run.StartRow - 1);
+    run.RecordNumber = 1;
+    run.HighestRow = window.rowNumber();
+    run.HighestRecord = 1;
+    run.TimerStarted = false;
+    window.prepareFields();
+    window.focusField(1);
+}
+
+void RunCore::FormClose()
+{
+    window.stopTimer();
+    tableOpen = false;
+    window.closeTables();
+}
+
+void RunCore::fieldEnter(int field)
+{
+    run.ExpectedLength = characterCount(window.sourceText(field));
+    window.highlightSource(field, true);
+}
+
+void RunCore::fieldExit(int field)
+{
+    window.highlightSource(field, false);
+}
+
+void RunCore::startCountdown()
+{
+    if (run.TimerStarted) return;
+    run.TimerStarted = true;
+    window.startTimer();
+    run.StartSeconds = clock.getseconds();
+}
+
+void RunCore::keyDown(int field, RunKey key)
+{
+    startCountdown();
+    const int last = shape.fields;
+    switch (key) {
+    case RunKey::Enter:
+        if (rules_.blank(window.fieldText(field))) return;
+        if (field < last)
+            window.focusField(field + 1);
+        else
+            nextscreenbtnClick();
+        return;
+    case RunKey::Down: window.focusField(field < last ? field + 1 : 1); return;
+    case RunKey::Up: window.focusField(field > 1 ? field - 1 : last); return;
+    case RunKey::Other: return;
+    }
+}
+
+void RunCore::autoAdvance(int field)
+{
+    if (!autoadvance) return;
+    const std::string text = window.fieldText(field);
+    const int length = characterCount(rules_.trimmedAdvance ? trimmed(text) : text);
+    if (length < run.ExpectedLength || window.caretPosition(field) < run.ExpectedLength) return;
+    if (field < shape.fields)
+        window.focusNextControl();
+    else
+        nextscreenbtnClick();
+}
+
+void RunCore::fieldChanged(int field)
+{
+    if (rules_.advancesOnChange && !run.Navigating && tableOpen) autoAdvance(field);
+}
+
+int RunCore::firstEmptyField()
+{
+    for (int field = 1; field <= shape.fields; ++field)
+        if (rules_.empty(window.fieldText(field))) return field;
+    return 0;
+}
+
+// Past the table's last row there is no source to key from, and past the
+// last row of the keyed values nowhere to keep what was keyed.
+bool RunCore::atLastRecord()
+{
+    return run.RecordNumber >= run.KeyedValues.records() || window.rowNumber() >= window.rowCount();
+}
+
+void RunCore::showRecord()
+{
+    window.setCaption(run.CaptionBase + " (Record: " + std::to_string(run.RecordNumber) + ")");
+    run.HighestRecord = std::max(run.HighestRecord, run.RecordNumber);
+    window.enablePrevButton(run.RecordNumber > 1);
+    loadedits();
+    window.focusField(1);
+    run.Navigating = false;
+}
+
+void RunCore::nextscreenbtnClick()
+{
+    if (rules_.navigating) run.Navigating = true;
+    if (const int empty = firstEmptyField()) {
+        if (rules_.markEmpty) window.setFieldText(empty, rules_.emptyMark);
+        window.focusField(empty);
+        run.Navigating = false;
+        return;
+    }
+    if (atLastRecord()) {
+        window.setTimeLabel(LastRecordText);
+        window.focusField(1);
+        run.Navigating = false;
+        return;
+    }
+    updatekeyed();
+    clearedits();
+    window.skip(1);
+    ++run.RecordNumber;
+    run.HighestRow = std::max(run.HighestRow, window.rowNumber());
+    showRecord();
+}
+
+void RunCore::prevscreenbtnClick()
+{
+    // The button is enabled only past record 1; a stray call must not leave
+    // the records.
+    if (run.RecordNumber <= 1) return;
+    if (rules_.navigating) run.Navigating = true;
+    updatekeyed();
+    clearedits();
+    window.skip(-1);
+    --run.RecordNumber;
+    showRecord();
+}
+
+void RunCore::Timer1Timer()
+{
+    window.stopTimer();
+    run.ElapsedSeconds = secondsBetween(run.StartSeconds, clock.getseconds());
+    if (double(run.TestSeconds) > run.ElapsedSeconds) {
+        window.setTimeLabel("Time remaining: " + formatTwoDecimals((run.TestSeconds - run.ElapsedSeconds) / 60));
+        window.startTimer();
+        return;
+    }
+    endRun();
+}
+
+void RunCore::endRun()
+{
+    run.StopTime = clock.getseconds() / (24 * 60 * 60);
+    disableedits();
+    window.setTimeLabel("Time remaining: 0.00");
+    window.showMessage(CompleteText);
+    window.scoretest();
+}
+
+void RunCore::BitBtn1Click()
+{
+    if (window.getpassword()) window.closeWindow();
+}
+
+void RunCore::updatekeyed()
+{
+    for (int field = 1; field <= shape.fields; ++field)
+        run.KeyedValues.cell(run.RecordNumber, field) = rules_.stored(field, window.fieldText(field));
+}
+
+void RunCore::loadedits()
+{
+    for (int field = 1; field <= shape.fields; ++field)
+        window.setFieldText(field, run.KeyedValues.cell(run.RecordNumber, field));
+}
+
+void RunCore::clearedits()
+{
+    for (int field = 1; field <= shape.fields; ++field) window.setFieldText(field, rules_.cleared);
+}
+
+void RunCore::enableedits()
+{
+    window.enableFields(true);
+    window.resumeDisplay();
+}
+
+void RunCore::disableedits()
+{
+    window.enableFields(false);
+    window.suspendDisplay();
+    window.enablePrevButton(false);
+    window.enableNextButton(false);
+}
