@@ -9,6 +9,8 @@
 #include "generation/unewnum.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
+#include "testing/ualpha.h"
+#include "testing/ualpphanum.h"
 
 const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
                                               QStringLiteral("NetKPH"), QStringLiteral("Date")};
@@ -40,6 +42,11 @@ WindowSet::WindowSet()
 {
     newnumerictestform.setFactory([] { return std::make_unique<Tnewnumerictestform>(); });
     rewritean.setFactory([] { return std::make_unique<Trewritean>(); });
+    // The test windows are built only after the main window, whose password
+    // gate guards their Cancel button.
+    const auto gate = [this] { return zmain->getpassword(); };
+    alphanumerictestform.setFactory([gate] { return std::make_unique<Talphanumerictestform>(gate); });
+    alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate); });
 }
 
 WindowSet::~WindowSet() = default;

@@ -1,0 +1,22 @@
+#include "testing/ualpha.h"
+
+namespace {
+
+std::vector<TextField> nameFields()
+{
+    return {
+        {QStringLiteral("First name:"), "FIRST", QString(), 0, 0},
+        {QStringLiteral("Last name:"), "LAST", QString(), 1, 0},
+        {QStringLiteral("City:"), "CITY", QString(), 2, 0},
+    };
+}
+
+}  // namespace
+
+Talphatestform::Talphatestform(PasswordGate gate, Scoring scoring, Clock& clock, QWidget* parent)
+    : TextTestForm(TestKind::alpha, nameFields(), HelpPanel::source, std::move(gate), std::move(scoring), clock,
+                   parent)
+{
+    setObjectName(QStringLiteral("alphatestform"));
+    resize(480, 330);
+}
