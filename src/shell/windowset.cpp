@@ -7,7 +7,9 @@
 #include "config/usetting.h"
 #include "generation/unewan.h"
 #include "generation/unewnum.h"
+#include "scoring/ushowit.h"
 #include "shell/uabout.h"
+#include "shell/testscoring.h"
 #include "shell/umain.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
@@ -45,8 +47,8 @@ WindowSet::WindowSet()
     // The test windows are built only after the main window, whose password
     // gate guards their Cancel button.
     const auto gate = [this] { return zmain->getpassword(); };
-    alphanumerictestform.setFactory([gate] { return std::make_unique<Talphanumerictestform>(gate); });
-    alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate); });
+    alphanumerictestform.setFactory([gate] { return std::make_unique<Talphanumerictestform>(gate, scoreTextTest); });
+    alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate, scoreTextTest); });
 }
 
 WindowSet::~WindowSet() = default;
@@ -64,6 +66,7 @@ void buildWindowSet(WindowSet& windows)
     windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
     windows.numerictestform.build();
     windows.newnumerictestform.build();
+    windows.showitForm = std::make_unique<TshowitForm>();
     windows.resultsForm.build();
     windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
     windows.alphanumerictestform.build();

@@ -199,9 +199,11 @@ void TextTestForm::prevscreenbtnClick()
     run.prevscreenbtnClick();
 }
 
+// Scoring lets pending events run while it still reads the test table, so
+// a Cancel click arriving then is refused rather than closing the tables.
 void TextTestForm::BitBtn1Click()
 {
-    run.BitBtn1Click();
+    if (!scoringRun) run.BitBtn1Click();
 }
 
 void TextTestForm::Timer1Timer()
@@ -365,9 +367,17 @@ void TextTestForm::closeWindow()
     done(QDialog::Rejected);
 }
 
+// A practice run without its report is not scored: the window stays, locked,
+// until Cancel.
 void TextTestForm::scoretest()
 {
+    RichEdit1->clear();
+    if (!RealMode && !Settings.presults) return;
+    run.updatekeyed();
+    scoringRun = true;
     if (scoring) scoring(*this);
+    scoringRun = false;
+    closeWindow();
 }
 
 void TextTestForm::showEvent(QShowEvent* event)

@@ -48,10 +48,11 @@ public:
     static constexpr int HelpContext = 3000;
 
     using PasswordGate = std::function<bool()>;
+    // Scores the ended run with the record on screen already kept: writes
+    // the error log into errorLog(), then stores and reports the results.
     using Scoring = std::function<void(TextTestForm&)>;
 
-    // The gate is the main window's administrator-password gate; scoring
-    // runs when the countdown has ended.
+    // The gate is the main window's administrator-password gate.
     TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPanel helpPanel, PasswordGate gate,
                  Scoring scoring, Clock& clock, QWidget* parent);
     ~TextTestForm() override;
@@ -138,4 +139,5 @@ private:
     Scoring scoring;
     RunCore run;
     int enteredField = 0;
+    bool scoringRun = false;
 };

@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -20,6 +19,7 @@
 #include "support/recordingmessages.h"
 #include "support/tempdir.h"
 #include "testing/fakerunwindow.h"
+#include "testing/invoicetable.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
 #include "widgets/boundcontrols.h"
@@ -29,62 +29,9 @@
 using testing_support::FakeClock;
 using testing_support::RecordingMessages;
 using testing_support::TempDir;
+using namespace testing_support::invoices;
 
 namespace {
-
-struct Invoice {
-    std::string invoice, date, amount, first, last, street, city;
-};
-
-// In the order of the index "idxkey"; inserted the other way round, so only
-// the index puts them in this order.
-const std::vector<Invoice> Invoices{
-    {"12345678", "03/15/99", "1234.56", "Ann", "Smith", "1 Oak St", "Boston"},
-    {"87654321", "12/01/98", "0042.10", "Bob", "Jones", "22 Elm Rd", "Denver"},
-    {"11112222", "07/04/97", "9999.99", "Cy", "Lee", "3 Pine Ave", "Austin"},
-};
-
-void makeInvoices(const TempDir& folder)
-{
-    ProgramDir = folder.path().string() + "/";
-    const QString path = QString::fromStdString(ProgramDir) + QStringLiteral("invsort.dat");
-    QCOMPARE(QProcess::execute(QStringLiteral(TABLETOOL),
-                               {QStringLiteral("create"), QStringLiteral(MOVARA_TABLE_SCHEMAS "/invsort.json"), path}),
-             0);
-    store::StoreTable table("fill");
-    table.setTableName(ProgramDir + "invsort.dat");
-    table.setActive(true);
-    for (int row = int(Invoices.size()); row >= 1; --row) {
-        const Invoice& invoice = Invoices[std::size_t(row - 1)];
-        table.BeginInsert();
-        table.WriteValue("recordid", row);
-        table.WriteValue("idxkey", "0000" + std::to_string(row));
-        table.WriteValue("INVOICE", invoice.invoice);
-        table.WriteValue("DATE", invoice.date);
-        table.WriteValue("AMOUNT", invoice.amount);
-        table.WriteValue("FIRST", invoice.first);
-        table.WriteValue("LAST", invoice.last);
-        table.WriteValue("STREET", invoice.street);
-        table.WriteValue("CITY", invoice.city);
-    }
-    table.PostRow();
-}
-
-QWidget* focused()
-{
-    return QApplication::focusWidget();
-}
-
-// Keys go where the focus is at each key, as a testee's do.
-void type(const QString& text)
-{
-    for (QChar character : text) QTest::keyClick(focused(), character.toLatin1());
-}
-
-void press(Qt::Key key)
-{
-    QTest::keyClick(focused(), key);
-}
 
 QString shown(const TextTestForm& form, int field)
 {
@@ -136,7 +83,7 @@ private:
 void TextTestFormsTest::init()
 {
     folder = std::make_unique<TempDir>();
-    makeInvoices(*folder);
+    QVERIFY(makeTables(*folder));
     recorder = std::make_unique<RecordingMessages>();
     Settings = SettingsRecord();
     Settings.realtime = 5;
