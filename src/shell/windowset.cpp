@@ -13,6 +13,7 @@
 #include "shell/umain.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
+#include "testing/unumtest.h"
 
 const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
                                               QStringLiteral("NetKPH"), QStringLiteral("Date")};
@@ -44,11 +45,6 @@ WindowSet::WindowSet()
 {
     newnumerictestform.setFactory([] { return std::make_unique<Tnewnumerictestform>(); });
     rewritean.setFactory([] { return std::make_unique<Trewritean>(); });
-    // The test windows are built only after the main window, whose password
-    // gate guards their Cancel button.
-    const auto gate = [this] { return zmain->getpassword(); };
-    alphanumerictestform.setFactory([gate] { return std::make_unique<Talphanumerictestform>(gate, scoreTextTest); });
-    alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate, scoreTextTest); });
 }
 
 WindowSet::~WindowSet() = default;
@@ -64,11 +60,20 @@ void buildWindowSet(WindowSet& windows)
     if (!windows.dbfuncs) windows.dbfuncs = std::make_unique<Tdbfuncs>();
     windows.getpasswordForm = std::make_unique<TgetpasswordForm>();
     windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
+    // The test windows' Cancel asks the main window's password gate.
+    const auto gate = [&windows] { return windows.zmain->getpassword(); };
+    if (!windows.numerictestform.hasFactory())
+        windows.numerictestform.setFactory([gate] { return std::make_unique<Tnumerictestform>(gate); });
     windows.numerictestform.build();
     windows.newnumerictestform.build();
     windows.showitForm = std::make_unique<TshowitForm>();
     windows.resultsForm.build();
     windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
+    if (!windows.alphanumerictestform.hasFactory())
+        windows.alphanumerictestform.setFactory(
+            [gate] { return std::make_unique<Talphanumerictestform>(gate, scoreTextTest); });
+    if (!windows.alphatestform.hasFactory())
+        windows.alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate, scoreTextTest); });
     windows.alphanumerictestform.build();
     windows.alphatestform.build();
     windows.rewritean.build();

@@ -87,7 +87,7 @@ struct WindowSet {
 };
 
 // Builds every window in the fixed order, each slot that has a factory
-// included; the settings dialog's slot gets the program's own dialog unless a
-// test put another in place. A configuration access module already in place
-// (a test's own) is kept.
+// included; the settings dialog's and the numeric test window's slots get the
+// program's own windows unless a test put others in place. A configuration
+// access module already in place (a test's own) is kept.
 void buildWindowSet(WindowSet& windows);

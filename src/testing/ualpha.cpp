@@ -18,5 +18,5 @@ Talphatestform::Talphatestform(PasswordGate gate, Scoring scoring, Clock& clock,
                    parent)
 {
     setObjectName(QStringLiteral("alphatestform"));
-    resize(480, 330);
+    resize(480, 250);
 }

@@ -22,5 +22,5 @@ Talphanumerictestform::Talphanumerictestform(PasswordGate gate, Scoring scoring,
                    clock, parent)
 {
     setObjectName(QStringLiteral("alphanumerictestform"));
-    resize(760, 330);
+    resize(760, 250);
 }

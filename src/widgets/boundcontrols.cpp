@@ -83,6 +83,23 @@ BoundLabel::BoundLabel(store::StoreTable& table, const std::string& column, QWid
     setText(link.text());
 }
 
+// ---- RebindableLabel ----------------------------------------------------------
+
+RebindableLabel::RebindableLabel(QWidget* parent) : QLabel(parent) {}
+
+void RebindableLabel::bind(store::StoreTable& table, const std::string& column)
+{
+    if (link && &link->table() == &table && link->column() == column) return;
+    link = std::make_unique<ColumnLink>(table, column, [this] { setText(link->text()); });
+    setText(link->text());
+}
+
+void RebindableLabel::unbind()
+{
+    link.reset();
+    clear();
+}
+
 // ---- BoundEdit ----------------------------------------------------------------
 
 BoundEdit::BoundEdit(store::StoreTable& table, const std::string& column, QWidget* parent)

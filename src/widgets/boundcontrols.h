@@ -13,6 +13,7 @@
 // row is posted.
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <QCheckBox>
@@ -71,6 +72,21 @@ public:
 
 private:
     ColumnLink link;
+};
+
+// A read-only display whose column is chosen after it is built, and chosen
+// again or taken away later; bound to none, it shows nothing.
+class RebindableLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit RebindableLabel(QWidget* parent = nullptr);
+
+    void bind(store::StoreTable& table, const std::string& column);
+    void unbind();
+
+private:
+    std::unique_ptr<ColumnLink> link;
 };
 
 // An entry field. Leaving it writes a changed text into the row; text an

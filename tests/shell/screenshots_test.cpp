@@ -15,12 +15,18 @@
 #include "shell/uabout.h"
 #include "standins.h"
 #include "support/modal.h"
+#include "support/invoicetable.h"
+#include "support/numerictable.h"
 #include "support/configtable.h"
 #include "support/recordingmessages.h"
 #include "widgets/flatbutton.h"
 #include "widgets/help.h"
 #include "widgets/helpviewer.h"
 #include "widgets/messages.h"
+#include "widgets/scaling.h"
+#include "testing/ualpha.h"
+#include "testing/ualpphanum.h"
+#include "testing/unumtest.h"
 
 namespace {
 
@@ -86,6 +92,8 @@ private slots:
     void mainWindowAndDialogs();
     void messageBoxes();
     void helpViewer();
+    void numericTestWindow();
+    void textTestWindows();
 };
 
 void ScreenshotsTest::mainWindowAndDialogs()
@@ -140,6 +148,53 @@ void ScreenshotsTest::helpViewer()
     showHelpContext(3000);
     QVERIFY(save(openHelpViewer(), QStringLiteral("help-tests")));
     openHelpViewer()->close();
+}
+
+// The numeric test window part way through its first record, as built and
+// at a scale of 20.
+void ScreenshotsTest::numericTestWindow()
+{
+    testing_support::RecordingMessages recorder;
+    testing_support::NumericTable table;
+    Settings = SettingsRecord();
+    Settings.realtime = 5;
+    RealMode = true;
+    for (const int scalefactor : {0, 20}) {
+        Tnumerictestform window([] { return true; });
+        scaleWindow(&window, scalePercent(scalefactor));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        for (const char* field : {"Edit1", "Edit2"}) {
+            auto* edit = window.findChild<QLineEdit*>(QString::fromLatin1(field));
+            edit->setFocus();
+            QTest::keyClicks(edit, field[4] == '1' ? QStringLiteral("101") : QStringLiteral("1"));
+        }
+        QVERIFY(save(&window, QStringLiteral("numeric-test-scale%1").arg(scalefactor)));
+        window.done(QDialog::Rejected);
+    }
+}
+
+// The alphanumeric and alpha test windows part way through their first
+// record, as built.
+void ScreenshotsTest::textTestWindows()
+{
+    testing_support::RecordingMessages recorder;
+    testing_support::TempDir folder;
+    QVERIFY(testing_support::invoices::makeTables(folder));
+    Settings = SettingsRecord();
+    Settings.realtime = 5;
+    RealMode = true;
+    Talphanumerictestform alphanumeric;
+    Talphatestform alpha;
+    const std::vector<std::pair<TextTestForm*, QString>> windows{{&alphanumeric, QStringLiteral("1234567")},
+                                                                 {&alpha, QStringLiteral("An")}};
+    for (const auto& [window, typed] : windows) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        testing_support::invoices::type(typed);
+        QVERIFY(save(window, window->objectName().replace(QStringLiteral("testform"), QStringLiteral("-test-scale0"))));
+        window->done(QDialog::Rejected);
+    }
 }
 
 QTEST_MAIN(ScreenshotsTest)

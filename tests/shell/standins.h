@@ -67,8 +67,9 @@ struct Openings {
 
 class StandInProgram {
 public:
-    // With realGeneration the two generation windows are the program's own.
-    explicit StandInProgram(bool realGeneration = false)
+    // With realGeneration the two generation windows are the program's own,
+    // with realNumericTest the numeric test window.
+    explicit StandInProgram(bool realGeneration = false, bool realNumericTest = false)
     {
         auto fake = std::make_unique<FakeDbfuncs>();
         dbfuncs = fake.get();
@@ -83,7 +84,7 @@ public:
             standIn(windows.rewritean, opened.rewritean);
         }
         standIn(windows.resultsForm, opened.resultsForm);
-        testWindow(windows.numerictestform, opened.numerictestform);
+        if (!realNumericTest) testWindow(windows.numerictestform, opened.numerictestform);
         testWindow(windows.alphanumerictestform, opened.alphanumerictestform);
         testWindow(windows.alphatestform, opened.alphatestform);
         buildWindowSet(windows);

@@ -16,7 +16,7 @@
 #include "support/modal.h"
 #include "support/recordingmessages.h"
 #include "testing/fakerunwindow.h"
-#include "testing/invoicetable.h"
+#include "support/invoicetable.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
 

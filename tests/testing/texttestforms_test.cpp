@@ -19,7 +19,7 @@
 #include "support/recordingmessages.h"
 #include "support/tempdir.h"
 #include "testing/fakerunwindow.h"
-#include "testing/invoicetable.h"
+#include "support/invoicetable.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
 #include "widgets/boundcontrols.h"

@@ -1,0 +1,104 @@
+// The numeric window on a real X display of its own: Num Lock pressed in a
+// field stays on, and the keypad goes on typing digits. The keys are pressed
+// through the X server's test extension, as a keyboard would.
+
+#include <memory>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "config/programstate.h"
+#include "support/numerictable.h"
+#include "support/recordingmessages.h"
+#include "support/xvfb.h"
+#include "testing/unumtest.h"
+
+// The X11 headers define macros (None, Bool, KeyPress...) that clash with
+// the toolkit's names, so they come last.
+#include <X11/XKBlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+testing_support::Xvfb* server = nullptr;
+
+Display* display()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+bool numLockOn(Display* x)
+{
+    XkbStateRec state;
+    XkbGetState(x, XkbUseCoreKbd, &state);
+    return state.locked_mods & XkbKeysymToModifiers(x, XK_Num_Lock);
+}
+
+// Presses and releases the key of that symbol, then lets the window take it.
+void strike(Display* x, KeySym symbol)
+{
+    const KeyCode code = XKeysymToKeycode(x, symbol);
+    XTestFakeKeyEvent(x, code, True, CurrentTime);
+    XTestFakeKeyEvent(x, code, False, CurrentTime);
+    XFlush(x);
+    QTest::qWait(100);
+}
+
+}  // namespace
+
+class NumLockX11Test : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keypadTypesDigitsAfterNumLockIsPressed();
+};
+
+void NumLockX11Test::keypadTypesDigitsAfterNumLockIsPressed()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP(qPrintable(QStringLiteral("No X server could be started for this test: ") +
+                         QString::fromStdString(server->failure())));
+    Display* x = display();
+    QVERIFY(x);
+    testing_support::RecordingMessages recorder;
+    testing_support::NumericTable table;
+    Settings = SettingsRecord();
+    Settings.realtime = 5;
+    RealMode = true;
+    Tnumerictestform window([] { return true; });
+    window.show();
+    // Without a window manager nothing activates a window that was mapped.
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* first = window.findChild<QLineEdit*>(QStringLiteral("Edit1"));
+    QTRY_COMPARE(QApplication::focusWidget(), first);
+    QVERIFY(numLockOn(x));
+
+    strike(x, XK_Num_Lock);
+    QTRY_VERIFY(numLockOn(x));
+    for (const KeySym digit : {XK_KP_1, XK_KP_2, XK_KP_3}) strike(x, digit);
+    QTRY_COMPARE(first->text(), QStringLiteral("123"));
+    QVERIFY(numLockOn(x));
+    window.done(QDialog::Rejected);
+}
+
+int main(int argc, char** argv)
+{
+    testing_support::Xvfb xvfb;
+    server = &xvfb;
+    if (xvfb.display().empty()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else {
+        qputenv("DISPLAY", QByteArray::fromStdString(xvfb.display()));
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication application(argc, argv);
+    NumLockX11Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "numlock_x11_test.moc"
