@@ -251,15 +251,20 @@ void MaskedEdit::unfillSelection(QString& shown) const
         if (!isLiteral(position)) shown[position] = blank;
 }
 
+bool MaskedEdit::clearSelection()
+{
+    if (!hasSelectedText()) return false;
+    QString shown = QLineEdit::text();
+    const int caret = selectionStart();
+    unfillSelection(shown);
+    display(shown, caret);
+    return true;
+}
+
 void MaskedEdit::clearBackward()
 {
+    if (clearSelection()) return;
     QString shown = QLineEdit::text();
-    if (hasSelectedText()) {
-        const int caret = selectionStart();
-        unfillSelection(shown);
-        display(shown, caret);
-        return;
-    }
     int position = cursorPosition() - 1;
     while (position >= 0 && isLiteral(position)) --position;
     if (position < 0) return;
@@ -269,13 +274,8 @@ void MaskedEdit::clearBackward()
 
 void MaskedEdit::clearForward()
 {
+    if (clearSelection()) return;
     QString shown = QLineEdit::text();
-    if (hasSelectedText()) {
-        const int caret = selectionStart();
-        unfillSelection(shown);
-        display(shown, caret);
-        return;
-    }
     const int length = int(pattern.size());
     int position = cursorPosition();
     while (position < length && isLiteral(position)) ++position;

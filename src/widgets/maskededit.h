@@ -76,6 +76,8 @@ private:
     int typeInto(QString& shown, int position, QChar character) const;
     void typeText(const QString& text);
     void unfillSelection(QString& shown) const;
+    // Unfills the selection, if there is one, with the caret at its start.
+    bool clearSelection();
     void clearBackward();
     void clearForward();
     void cutSelection();

@@ -61,6 +61,14 @@ inline bool makeTables(const TempDir& folder)
     return true;
 }
 
+// Shows the window with the focus in it.
+inline bool showActive(QWidget& window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    return QTest::qWaitForWindowActive(&window);
+}
+
 inline QWidget* focused()
 {
     return QApplication::focusWidget();

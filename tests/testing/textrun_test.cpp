@@ -119,7 +119,6 @@ private slots:
     void alphaRealRunWithAutoAdvanceAndUpperCaseIsStored();
 
 private:
-    bool open(TextTestForm& form);
     // Ends the run by the countdown and waits for scoring to close the window.
     bool endRun(TextTestForm& form);
     void compareRow(const std::vector<std::string>& row, const Counted& counted, const char* testType);
@@ -148,13 +147,6 @@ void TextRunTest::cleanup()
     testing_support::forgetModalActions();
     recorder.reset();
     folder.reset();
-}
-
-bool TextRunTest::open(TextTestForm& form)
-{
-    form.show();
-    QApplication::setActiveWindow(&form);
-    return QTest::qWaitForWindowActive(&form);
 }
 
 bool TextRunTest::endRun(TextTestForm& form)
@@ -203,7 +195,7 @@ void TextRunTest::alphanumericRealRunIsScoredStoredAndReported()
             form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
         });
     };
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
 
     const Invoice& first = Invoices[0];
     const Invoice& second = Invoices[1];
@@ -241,7 +233,7 @@ void TextRunTest::alphaRealRunWithAutoAdvanceAndUpperCaseIsStored()
     Settings.autoadvance = true;
     Settings.useuppercase = true;
     Talphatestform form({}, scoreTextTest, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     const std::vector<std::vector<Keyed>> records{
         {{"ann", Invoices[0].first}, {"smith", Invoices[0].last}, {"boston", Invoices[0].city}},
         {{"bob", Invoices[1].first}, {"jomes", Invoices[1].last}, {"denver", Invoices[1].city}},

@@ -71,8 +71,6 @@ private slots:
     void onlyCancelThroughTheGateClosesTheWindow();
 
 private:
-    // Shows the window, which starts its run, with the focus in it.
-    bool open(TextTestForm& form);
     void keyInvoice(const Invoice& invoice);
 
     std::unique_ptr<TempDir> folder;
@@ -97,13 +95,6 @@ void TextTestFormsTest::cleanup()
     folder.reset();
 }
 
-bool TextTestFormsTest::open(TextTestForm& form)
-{
-    form.show();
-    QApplication::setActiveWindow(&form);
-    return QTest::qWaitForWindowActive(&form);
-}
-
 // Moves by Enter from field 1 through the date and amount fields.
 void TextTestFormsTest::keyInvoice(const Invoice& invoice)
 {
@@ -118,7 +109,7 @@ void TextTestFormsTest::alphanumericShowsTheFirstInvoiceAndUnfilledMasks()
 {
     store::formats().shortDateFormat = "dd.mm.yyyy";
     Talphanumerictestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     QCOMPARE(store::formats().shortDateFormat, std::string("mm/dd/yy"));
     QCOMPARE(form.windowTitle(), QStringLiteral("5 minute alphanumeric real mode test in progress (Record: 1)"));
     QCOMPARE(child<QLabel>(form, "timeLabel")->text(), QStringLiteral("Timer starts with first key pressed."));
@@ -158,7 +149,7 @@ void TextTestFormsTest::alphaStartsWithASpaceInEachField()
 {
     RealMode = false;
     Talphatestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     QCOMPARE(form.windowTitle(), QStringLiteral("2 minute alpha practice mode test in progress (Record: 1)"));
     for (int field = 1; field <= 3; ++field) QCOMPARE(shown(form, field), QStringLiteral(" "));
     QCOMPARE(form.field(1)->cursorPosition(), 0);
@@ -179,7 +170,7 @@ void TextTestFormsTest::upperCaseShowsAndStoresCapitals()
 {
     Settings.useuppercase = true;
     Talphanumerictestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     keyInvoice({"12345678", "031599", "123456", "ann", "smith", "1 oak st", "boston"});
     QCOMPARE(form.windowTitle(), QStringLiteral("5 minute alphanumeric real mode test in progress (Record: 2)"));
     QCOMPARE(keyed(TestKind::alphanumeric, 1, 5), std::string("SMITH"));
@@ -189,7 +180,7 @@ void TextTestFormsTest::upperCaseShowsAndStoresCapitals()
 
     Settings.useuppercase = false;
     Talphatestform alpha({}, {}, clock);
-    QVERIFY(open(alpha));
+    QVERIFY(showActive(alpha));
     type(QStringLiteral("smith"));
     QCOMPARE(shown(alpha, 1), QStringLiteral("smith "));
 }
@@ -197,7 +188,7 @@ void TextTestFormsTest::upperCaseShowsAndStoresCapitals()
 void TextTestFormsTest::unfilledDateAndAmountAreBlankForEnterButNotEmpty()
 {
     Talphanumerictestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     type(QStringLiteral("12345678"));
     press(Qt::Key_Return);
     press(Qt::Key_Return);  // the unfilled date: nothing happens
@@ -222,7 +213,7 @@ void TextTestFormsTest::unfilledDateAndAmountAreBlankForEnterButNotEmpty()
 void TextTestFormsTest::partlyFilledAmountIsStoredWithItsBlanks()
 {
     Talphanumerictestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     keyInvoice({"1234", "0315", "12", "Ann", "Smith", "1 Oak St", "Boston"});
     QCOMPARE(keyed(TestKind::alphanumeric, 1, 1), std::string("1234    "));
     QCOMPARE(keyed(TestKind::alphanumeric, 1, 2), std::string("03/15/  "));
@@ -238,7 +229,7 @@ void TextTestFormsTest::autoAdvanceFollowsTrimmedLengthAndCaret()
 {
     Settings.autoadvance = true;
     Talphanumerictestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     type(QStringLiteral("12345678"));
     QCOMPARE(focused(), form.field(2));
     type(QStringLiteral("031599"));
@@ -276,7 +267,7 @@ void TextTestFormsTest::recordChangesNeverAdvance()
 {
     Settings.autoadvance = true;
     Talphatestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     type(QStringLiteral("Ann"));
     type(QStringLiteral("Smith"));
     type(QStringLiteral("Boston"));
@@ -296,7 +287,7 @@ void TextTestFormsTest::recordChangesNeverAdvance()
 void TextTestFormsTest::nextRecordPutsTwoSpacesIntoTheFirstEmptyField()
 {
     Talphanumerictestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     for (const char* value : {"12345678", "031599", "123456", "Ann", "Smith"}) {
         type(QString::fromLatin1(value));
         press(Qt::Key_Tab);
@@ -318,7 +309,7 @@ void TextTestFormsTest::nextRecordPutsTwoSpacesIntoTheFirstEmptyField()
 void TextTestFormsTest::alphaTypesInFrontOfItsSpacesAndStoresTrimmed()
 {
     Talphatestform form({}, {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     type(QStringLiteral("Ann"));
     QCOMPARE(shown(form, 1), QStringLiteral("Ann "));
     press(Qt::Key_Return);
@@ -348,7 +339,7 @@ void TextTestFormsTest::onlyCancelThroughTheGateClosesTheWindow()
             return answer;
         },
         {}, clock);
-    QVERIFY(open(form));
+    QVERIFY(showActive(form));
     press(Qt::Key_Escape);
     QVERIFY(form.isVisible());
     child<QPushButton>(form, "BitBtn1")->click();
