@@ -1,24 +1,18 @@
 #include "scoring/results.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "store/storeerror.h"
 #include "store/storetable.h"
+#include "testing/funcs.h"
+#include "testing/runcore.h"
 
 namespace scoring {
 
 std::string testeeNameText(const std::string& lname, const std::string& fname)
 {
     return trimmed(lname) + ", " + fname;
-}
-
-std::string measureText(double value)
-{
-    char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
-    return std::string(text, written.ptr);
 }
 
 std::string testTypeName(TestKind kind)
@@ -104,10 +98,10 @@ std::vector<std::string> reportLines(const Score& score, TestKind kind, const Re
     if (heading.realMode) lines.push_back("Testee name: " + heading.name);
     lines.insert(lines.end(), {testTypeLine(kind, heading.realMode),
                                "",
-                               "Gross keystrokes per hour: " + measureText(score.KPH),
-                               "Net keystrokes per hour: " + measureText(score.NKPH),
-                               "Accuracy: " + measureText(score.ACCURACY),
-                               "Duration (minutes): " + measureText(score.TIME),
+                               "Gross keystrokes per hour: " + formatTwoDecimals(score.KPH),
+                               "Net keystrokes per hour: " + formatTwoDecimals(score.NKPH),
+                               "Accuracy: " + formatTwoDecimals(score.ACCURACY),
+                               "Duration (minutes): " + formatTwoDecimals(score.TIME),
                                "Total keystrokes: " + std::to_string(score.TOTALKS),
                                "Keystroke errors: " + std::to_string(score.TOTERRS),
                                "Total fields: " + std::to_string(score.TOTALFLDS),

@@ -31,8 +31,6 @@ class StoreTable;
 namespace scoring {
 
 std::string testeeNameText(const std::string& lname, const std::string& fname);
-// At least one integer digit, a point and exactly two decimals, rounded.
-std::string measureText(double value);
 // The TESTTYPE of the kind.
 std::string testTypeName(TestKind kind);
 std::string testTypeLine(TestKind kind, bool realMode);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "store/storetable.h"
+#include "testing/runcore.h"
 
 namespace scoring {
 
@@ -22,17 +23,40 @@ constexpr int AmountField = 3;
 constexpr int LoggedFieldErrors = 50;
 const std::string StopLine = "Field errors in excess of 50. Logging stopped...";
 
-int length(const std::string& text) { return static_cast<int>(text.size()); }
+int length(const std::string& text) { return characterCount(text); }
+
+// The characters of a UTF-8 text; a byte that starts no valid sequence is a
+// character of its own, apart from every real one.
+std::u32string charactersOf(const std::string& text)
+{
+    std::u32string characters;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const int trailing = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        char32_t code = trailing ? lead & (0x3F >> trailing) : lead;
+        std::size_t next = at + 1;
+        for (int i = 0; i < trailing && next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80;
+             ++i, ++next)
+            code = (code << 6) | (static_cast<unsigned char>(text[next]) & 0x3F);
+        if (lead >= 0x80 && (lead < 0xC0 || next != at + 1 + std::size_t(trailing))) {
+            code = 0x110000 + lead;
+            next = at + 1;
+        }
+        characters.push_back(code);
+        at = next;
+    }
+    return characters;
+}
 
 // Positions from 1 to count at which the two texts differ, a position
 // beyond either text counting as a difference.
-int differences(const std::string& keyed, const std::string& source, int count)
+int differences(const std::string& keyedText, const std::string& sourceText, int count)
 {
+    const std::u32string keyed = charactersOf(keyedText);
+    const std::u32string source = charactersOf(sourceText);
     int found = 0;
-    for (int i = 0; i < count; ++i) {
-        const bool bothHold = i < length(keyed) && i < length(source);
-        if (!bothHold || keyed[std::size_t(i)] != source[std::size_t(i)]) ++found;
-    }
+    for (std::size_t i = 0; i < std::size_t(count); ++i)
+        if (i >= keyed.size() || i >= source.size() || keyed[i] != source[i]) ++found;
     return found;
 }
 
@@ -196,14 +220,6 @@ int keystrokeCorrection(TestKind kind, int field, const std::string& keyed)
     if (field == DateField) return 2;
     if (field == AmountField) return 1;
     return 0;
-}
-
-std::string trimmed(const std::string& text)
-{
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    auto first = std::find_if_not(text.begin(), text.end(), blank);
-    auto last = std::find_if_not(text.rbegin(), std::string::const_reverse_iterator(first), blank).base();
-    return std::string(first, last);
 }
 
 std::string upperCased(std::string text)

@@ -11,6 +11,9 @@
 // run ended there); every earlier record is scored whole. The three kinds
 // differ only in the rules of the kind table (sourceColumn to
 // keystrokeCorrection below).
+//
+// Texts are UTF-8; lengths, positions and keystrokes count characters, as
+// the test windows count them, so a letter outside ASCII is one keystroke.
 
 #include "testing/runstate.h"
 
@@ -89,10 +92,6 @@ int lastFieldErrors(const std::string& keyed, const std::string& source);
 // Characters of K that the entry mask put there rather than the testee.
 int keystrokeCorrection(TestKind kind, int field, const std::string& keyed);
 
-// ---- Text rules ---------------------------------------------------------------
-
-// Without leading and trailing characters of code 32 or less.
-std::string trimmed(const std::string& text);
 // a to z become A to Z; nothing else changes.
 std::string upperCased(std::string text);
 

@@ -1,10 +1,14 @@
 #include "scoring/testresults.h"
 
+#include <QCoreApplication>
+#include <QTextEdit>
+
 #include "config/programstate.h"
 #include "scoring/results.h"
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
 #include "store/values.h"
+#include "testing/runcore.h"
 #include "widgets/messages.h"
 
 scoring::ScoreSettings scoreSettings()
@@ -45,4 +49,17 @@ void recordAndReport(store::StoreTable& resultsdb, const scoring::Score& score, 
 {
     if (RealMode) storeResults(resultsdb, score, state.StopTime, state.kind);
     if (reportEnabled(RealMode) && ShowitForm) showResultReport(*ShowitForm, score, state.kind, RealMode);
+}
+
+bool scoreEndedRun(RunCore& run, store::StoreTable& testdb, store::StoreTable& resultsdb, QTextEdit& errorLog)
+{
+    errorLog.clear();
+    if (!RealMode && !Settings.presults) return false;
+    run.updatekeyed();
+    scoring::TableSourceReader source(testdb);
+    const scoring::Score score =
+        scoring::scoretest(run.state(), source, scoreSettings(), [] { QCoreApplication::processEvents(); });
+    for (const std::string& line : score.errorLog) errorLog.append(QString::fromStdString(line));
+    recordAndReport(resultsdb, score, run.state());
+    return true;
 }

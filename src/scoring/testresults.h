@@ -11,6 +11,8 @@
 namespace store {
 class StoreTable;
 }
+class QTextEdit;
+class RunCore;
 class TshowitForm;
 
 scoring::ScoreSettings scoreSettings();
@@ -27,3 +29,9 @@ void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind k
 // The row in real mode, then the report where enabled, through the
 // program's report window.
 void recordAndReport(store::StoreTable& resultsdb, const scoring::Score& score, const RunState& state);
+
+// The end of a run in a test window, whose errorLog is its hidden buffer:
+// scores the run (letting pending events run after each earlier record),
+// then records and reports it. False when the run is not scored (practice
+// mode without its report); the window then stays open, locked.
+bool scoreEndedRun(RunCore& run, store::StoreTable& testdb, store::StoreTable& resultsdb, QTextEdit& errorLog);

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "config/programstate.h"
+#include "scoring/testresults.h"
 #include "widgets/boundcontrols.h"
 #include "widgets/help.h"
 #include "widgets/hints.h"
@@ -212,6 +213,10 @@ void Tnumerictestform::FormShow()
 
 void Tnumerictestform::done(int result)
 {
+    if (scoring) {
+        closeDeferred = true;
+        return;
+    }
     FormClose();
     QDialog::done(result);
 }
@@ -475,4 +480,12 @@ void Tnumerictestform::closeWindow()
     done(QDialog::Rejected);
 }
 
-void Tnumerictestform::scoretest() {}
+void Tnumerictestform::scoretest()
+{
+    scoring = true;
+    const bool scored = scoreEndedRun(run, testdb, resultsdb, *RichEdit1);
+    scoring = false;
+    if (!scored && !closeDeferred) return;
+    closeDeferred = false;
+    done(QDialog::Accepted);
+}

@@ -101,8 +101,8 @@ private:
     void prepareRun() override;
     bool getpassword() override;
     void closeWindow() override;
-    // The hand-over to scoring at the end of the run. Until scoring joins,
-    // the ended run simply stays on screen, locked, until Cancel.
+    // Scores the ended run, stores and reports it, and closes the window;
+    // a practice run without its report stays on screen, locked, until Cancel.
     void scoretest() override;
 
     store::StoreTable testdb{"testdb"};
@@ -111,6 +111,10 @@ private:
     std::function<bool()> passwordGate;
     std::string SourcePrefix = "n";
     std::bitset<256> allowed;
+    // Scoring lets events run while it still reads testdb; a close asked for
+    // meanwhile waits until scoring is done.
+    bool scoring = false;
+    bool closeDeferred = false;
 
     std::array<RebindableLabel*, Fields + 1> DBText{};  // from index 1
     std::array<QLineEdit*, Fields + 1> Edit{};          // from index 1

@@ -220,7 +220,9 @@ void NumericTestFormTest::onlyCancelPastTheGateEndsTheRun()
 
 void NumericTestFormTest::theEndedRunStaysLockedOnScreen()
 {
-    Settings.realtime = 0;
+    // A practice run without its report is not scored and not closed.
+    RealMode = false;
+    Settings.practicetime = 0;
     showWindow();
     QTest::keyClick(edit(window.get(), 1), Qt::Key_4);
     QTRY_COMPARE_WITH_TIMEOUT(recorder->texts(testing_support::BoxKind::Message),
