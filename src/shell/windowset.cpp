@@ -9,7 +9,6 @@
 #include "generation/unewnum.h"
 #include "scoring/ushowit.h"
 #include "shell/uabout.h"
-#include "shell/testscoring.h"
 #include "shell/umain.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
@@ -70,10 +69,9 @@ void buildWindowSet(WindowSet& windows)
     windows.resultsForm.build();
     windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
     if (!windows.alphanumerictestform.hasFactory())
-        windows.alphanumerictestform.setFactory(
-            [gate] { return std::make_unique<Talphanumerictestform>(gate, scoreTextTest); });
+        windows.alphanumerictestform.setFactory([gate] { return std::make_unique<Talphanumerictestform>(gate); });
     if (!windows.alphatestform.hasFactory())
-        windows.alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate, scoreTextTest); });
+        windows.alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate); });
     windows.alphanumerictestform.build();
     windows.alphatestform.build();
     windows.rewritean.build();

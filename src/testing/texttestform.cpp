@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "config/programstate.h"
+#include "scoring/testresults.h"
 #include "store/values.h"
 #include "widgets/boundcontrols.h"
 #include "widgets/help.h"
@@ -51,13 +52,12 @@ QString fieldName(const char* kind, int number)
 }  // namespace
 
 TextTestForm::TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPanel helpPanel, PasswordGate gate,
-                           Scoring scoring, Clock& clock, QWidget* parent)
+                           Clock& clock, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       layout(std::move(fields)),
       testdb("testdb"),
       resultsdb("resultsdb"),
       gate(std::move(gate)),
-      scoring(std::move(scoring)),
       run(kind, *this, clock)
 {
     QFrame* sourcePanel = makeSourcePanel();
@@ -199,11 +199,9 @@ void TextTestForm::prevscreenbtnClick()
     run.prevscreenbtnClick();
 }
 
-// Scoring lets pending events run while it still reads the test table, so
-// a Cancel click arriving then is refused rather than closing the tables.
 void TextTestForm::BitBtn1Click()
 {
-    if (!scoringRun) run.BitBtn1Click();
+    run.BitBtn1Click();
 }
 
 void TextTestForm::Timer1Timer()
@@ -212,6 +210,15 @@ void TextTestForm::Timer1Timer()
 }
 
 void TextTestForm::reject() {}
+
+void TextTestForm::done(int result)
+{
+    if (scoring) {
+        closeDeferred = true;
+        return;
+    }
+    QDialog::done(result);
+}
 
 void TextTestForm::setCaption(const std::string& caption)
 {
@@ -371,13 +378,12 @@ void TextTestForm::closeWindow()
 // until Cancel.
 void TextTestForm::scoretest()
 {
-    RichEdit1->clear();
-    if (!RealMode && !Settings.presults) return;
-    run.updatekeyed();
-    scoringRun = true;
-    if (scoring) scoring(*this);
-    scoringRun = false;
-    closeWindow();
+    scoring = true;
+    const bool scored = scoreEndedRun(run, testdb, resultsdb, *RichEdit1);
+    scoring = false;
+    if (!scored && !closeDeferred) return;
+    closeDeferred = false;
+    done(QDialog::Accepted);
 }
 
 void TextTestForm::showEvent(QShowEvent* event)

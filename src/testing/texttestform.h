@@ -48,18 +48,14 @@ public:
     static constexpr int HelpContext = 3000;
 
     using PasswordGate = std::function<bool()>;
-    // Scores the ended run with the record on screen already kept: writes
-    // the error log into errorLog(), then stores and reports the results.
-    using Scoring = std::function<void(TextTestForm&)>;
 
     // The gate is the main window's administrator-password gate.
-    TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPanel helpPanel, PasswordGate gate,
-                 Scoring scoring, Clock& clock, QWidget* parent);
+    TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPanel helpPanel, PasswordGate gate, Clock& clock,
+                 QWidget* parent);
     ~TextTestForm() override;
 
     RunCore& core() { return run; }
     store::StoreTable& testTable() { return testdb; }
-    store::StoreTable& resultsTable() { return resultsdb; }
     QTextEdit* errorLog() const { return RichEdit1; }
     MaskedEdit* field(int number) const { return MaskEdits[std::size_t(number - 1)]; }
     int fields() const { return int(MaskEdits.size()); }
@@ -77,6 +73,9 @@ public:
 
     // Escape closes nothing: only Cancel, behind the password gate, leaves a run.
     void reject() override;
+    // Scoring lets events run while it still reads the test table; a close
+    // asked for meanwhile waits until scoring is done.
+    void done(int result) override;
 
     // RunWindow
     void setCaption(const std::string& caption) override;
@@ -136,8 +135,8 @@ private:
     QTimer* Timer1 = nullptr;
     QTextEdit* RichEdit1 = nullptr;
     PasswordGate gate;
-    Scoring scoring;
     RunCore run;
     int enteredField = 0;
-    bool scoringRun = false;
+    bool scoring = false;
+    bool closeDeferred = false;
 };

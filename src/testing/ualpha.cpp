@@ -13,9 +13,8 @@ std::vector<TextField> nameFields()
 
 }  // namespace
 
-Talphatestform::Talphatestform(PasswordGate gate, Scoring scoring, Clock& clock, QWidget* parent)
-    : TextTestForm(TestKind::alpha, nameFields(), HelpPanel::source, std::move(gate), std::move(scoring), clock,
-                   parent)
+Talphatestform::Talphatestform(PasswordGate gate, Clock& clock, QWidget* parent)
+    : TextTestForm(TestKind::alpha, nameFields(), HelpPanel::source, std::move(gate), clock, parent)
 {
     setObjectName(QStringLiteral("alphatestform"));
     resize(480, 250);

@@ -10,6 +10,5 @@ class Talphatestform : public TextTestForm {
     Q_OBJECT
 
 public:
-    explicit Talphatestform(PasswordGate gate = {}, Scoring scoring = {}, Clock& clock = systemClock(),
-                            QWidget* parent = nullptr);
+    explicit Talphatestform(PasswordGate gate = {}, Clock& clock = systemClock(), QWidget* parent = nullptr);
 };

@@ -17,9 +17,8 @@ std::vector<TextField> invoiceFields()
 
 }  // namespace
 
-Talphanumerictestform::Talphanumerictestform(PasswordGate gate, Scoring scoring, Clock& clock, QWidget* parent)
-    : TextTestForm(TestKind::alphanumeric, invoiceFields(), HelpPanel::entry, std::move(gate), std::move(scoring),
-                   clock, parent)
+Talphanumerictestform::Talphanumerictestform(PasswordGate gate, Clock& clock, QWidget* parent)
+    : TextTestForm(TestKind::alphanumeric, invoiceFields(), HelpPanel::entry, std::move(gate), clock, parent)
 {
     setObjectName(QStringLiteral("alphanumerictestform"));
     resize(760, 250);

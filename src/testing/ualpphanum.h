@@ -10,6 +10,5 @@ class Talphanumerictestform : public TextTestForm {
     Q_OBJECT
 
 public:
-    explicit Talphanumerictestform(PasswordGate gate = {}, Scoring scoring = {}, Clock& clock = systemClock(),
-                                   QWidget* parent = nullptr);
+    explicit Talphanumerictestform(PasswordGate gate = {}, Clock& clock = systemClock(), QWidget* parent = nullptr);
 };

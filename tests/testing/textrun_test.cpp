@@ -6,19 +6,20 @@
 #include <string>
 #include <vector>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 
 #include "scoring/ushowit.h"
-#include "shell/testscoring.h"
 #include "support/modal.h"
 #include "support/recordingmessages.h"
 #include "testing/fakerunwindow.h"
 #include "support/invoicetable.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
+#include "widgets/maskededit.h"
 
 using testing_support::FakeClock;
 using testing_support::RecordingMessages;
@@ -117,6 +118,7 @@ private slots:
 
     void alphanumericRealRunIsScoredStoredAndReported();
     void alphaRealRunWithAutoAdvanceAndUpperCaseIsStored();
+    void practiceRunWithoutItsReportStaysLockedUntilCancel();
 
 private:
     // Ends the run by the countdown and waits for scoring to close the window.
@@ -186,12 +188,13 @@ void TextRunTest::alphanumericRealRunIsScoredStoredAndReported()
             ++gateAsked;
             return true;
         },
-        scoreTextTest, clock);
-    // A Cancel click that arrives while scoring lets events run is refused.
-    bool cancelWhileOpen = false;
+        clock);
+    // A Cancel accepted while scoring lets events run waits for scoring: the
+    // row is stored and the report shown all the same.
+    bool cancelBeforeStoring = false;
     recorder->atEnd = [&] {
         QTimer::singleShot(0, &form, [&] {
-            cancelWhileOpen = form.isVisible();
+            cancelBeforeStoring = form.isVisible() && storedRow().empty();
             form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
         });
     };
@@ -224,15 +227,15 @@ void TextRunTest::alphanumericRealRunIsScoredStoredAndReported()
     QVERIFY(reported.contains(QStringLiteral("Total keystrokes: %1").arg(keysSent())));
     QVERIFY(reported.contains(QStringLiteral("Total field errors: 2")));
     QCOMPARE(recorder->texts(testing_support::BoxKind::Message), QStringList{QStringLiteral("Test is complete...")});
-    QVERIFY(cancelWhileOpen);
-    QCOMPARE(gateAsked, 0);
+    QVERIFY(cancelBeforeStoring);
+    QCOMPARE(gateAsked, 1);
 }
 
 void TextRunTest::alphaRealRunWithAutoAdvanceAndUpperCaseIsStored()
 {
     Settings.autoadvance = true;
     Settings.useuppercase = true;
-    Talphatestform form({}, scoreTextTest, clock);
+    Talphatestform form({}, clock);
     QVERIFY(showActive(form));
     const std::vector<std::vector<Keyed>> records{
         {{"ann", Invoices[0].first}, {"smith", Invoices[0].last}, {"boston", Invoices[0].city}},
@@ -250,6 +253,22 @@ void TextRunTest::alphaRealRunWithAutoAdvanceAndUpperCaseIsStored()
     QCOMPARE(row[10], std::string("Record no.: 2, Field no.: 2, 1 errors.\r\nKeyed    >JOMES\r\n"
                                   "On Record>JONES\r\n\r\n"));
     QCOMPARE(runState(TestKind::alpha).KeyedValues.cell(1, 3), std::string("BOSTON"));
+}
+
+void TextRunTest::practiceRunWithoutItsReportStaysLockedUntilCancel()
+{
+    RealMode = false;
+    Talphanumerictestform form({}, clock);
+    QVERIFY(showActive(form));
+    type(QStringLiteral("12345678"));
+    clock.now += RunSeconds;
+    QVERIFY(QTest::qWaitFor([&form] { return !form.field(1)->isEnabled(); }, 5000));
+    QTest::qWait(50);
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.findChild<QLabel*>(QStringLiteral("timeLabel"))->text(), QStringLiteral("Time remaining: 0.00"));
+    QVERIFY(storedRow().empty());
+    form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    QVERIFY(!form.isVisible());
 }
 
 QTEST_MAIN(TextRunTest)

@@ -108,7 +108,7 @@ void TextTestFormsTest::keyInvoice(const Invoice& invoice)
 void TextTestFormsTest::alphanumericShowsTheFirstInvoiceAndUnfilledMasks()
 {
     store::formats().shortDateFormat = "dd.mm.yyyy";
-    Talphanumerictestform form({}, {}, clock);
+    Talphanumerictestform form({}, clock);
     QVERIFY(showActive(form));
     QCOMPARE(store::formats().shortDateFormat, std::string("mm/dd/yy"));
     QCOMPARE(form.windowTitle(), QStringLiteral("5 minute alphanumeric real mode test in progress (Record: 1)"));
@@ -148,7 +148,7 @@ void TextTestFormsTest::alphanumericShowsTheFirstInvoiceAndUnfilledMasks()
 void TextTestFormsTest::alphaStartsWithASpaceInEachField()
 {
     RealMode = false;
-    Talphatestform form({}, {}, clock);
+    Talphatestform form({}, clock);
     QVERIFY(showActive(form));
     QCOMPARE(form.windowTitle(), QStringLiteral("2 minute alpha practice mode test in progress (Record: 1)"));
     for (int field = 1; field <= 3; ++field) QCOMPARE(shown(form, field), QStringLiteral(" "));
@@ -158,8 +158,8 @@ void TextTestFormsTest::alphaStartsWithASpaceInEachField()
 
 void TextTestFormsTest::helpContextHangsOnTheEntryPanelOrOnTheSourcePanel()
 {
-    Talphanumerictestform alphanumeric({}, {}, clock);
-    Talphatestform alpha({}, {}, clock);
+    Talphanumerictestform alphanumeric({}, clock);
+    Talphatestform alpha({}, clock);
     QCOMPARE(helpContextOf(alphanumeric.field(5)), 3000);
     QCOMPARE(helpContextOf(child<BoundLabel>(alphanumeric, "DBText5")), 0);
     QCOMPARE(helpContextOf(alpha.field(2)), 0);
@@ -169,7 +169,7 @@ void TextTestFormsTest::helpContextHangsOnTheEntryPanelOrOnTheSourcePanel()
 void TextTestFormsTest::upperCaseShowsAndStoresCapitals()
 {
     Settings.useuppercase = true;
-    Talphanumerictestform form({}, {}, clock);
+    Talphanumerictestform form({}, clock);
     QVERIFY(showActive(form));
     keyInvoice({"12345678", "031599", "123456", "ann", "smith", "1 oak st", "boston"});
     QCOMPARE(form.windowTitle(), QStringLiteral("5 minute alphanumeric real mode test in progress (Record: 2)"));
@@ -179,7 +179,7 @@ void TextTestFormsTest::upperCaseShowsAndStoresCapitals()
     form.hide();
 
     Settings.useuppercase = false;
-    Talphatestform alpha({}, {}, clock);
+    Talphatestform alpha({}, clock);
     QVERIFY(showActive(alpha));
     type(QStringLiteral("smith"));
     QCOMPARE(shown(alpha, 1), QStringLiteral("smith "));
@@ -187,7 +187,7 @@ void TextTestFormsTest::upperCaseShowsAndStoresCapitals()
 
 void TextTestFormsTest::unfilledDateAndAmountAreBlankForEnterButNotEmpty()
 {
-    Talphanumerictestform form({}, {}, clock);
+    Talphanumerictestform form({}, clock);
     QVERIFY(showActive(form));
     type(QStringLiteral("12345678"));
     press(Qt::Key_Return);
@@ -212,7 +212,7 @@ void TextTestFormsTest::unfilledDateAndAmountAreBlankForEnterButNotEmpty()
 
 void TextTestFormsTest::partlyFilledAmountIsStoredWithItsBlanks()
 {
-    Talphanumerictestform form({}, {}, clock);
+    Talphanumerictestform form({}, clock);
     QVERIFY(showActive(form));
     keyInvoice({"1234", "0315", "12", "Ann", "Smith", "1 Oak St", "Boston"});
     QCOMPARE(keyed(TestKind::alphanumeric, 1, 1), std::string("1234    "));
@@ -228,7 +228,7 @@ void TextTestFormsTest::partlyFilledAmountIsStoredWithItsBlanks()
 void TextTestFormsTest::autoAdvanceFollowsTrimmedLengthAndCaret()
 {
     Settings.autoadvance = true;
-    Talphanumerictestform form({}, {}, clock);
+    Talphanumerictestform form({}, clock);
     QVERIFY(showActive(form));
     type(QStringLiteral("12345678"));
     QCOMPARE(focused(), form.field(2));
@@ -266,7 +266,7 @@ void TextTestFormsTest::autoAdvanceFollowsTrimmedLengthAndCaret()
 void TextTestFormsTest::recordChangesNeverAdvance()
 {
     Settings.autoadvance = true;
-    Talphatestform form({}, {}, clock);
+    Talphatestform form({}, clock);
     QVERIFY(showActive(form));
     type(QStringLiteral("Ann"));
     type(QStringLiteral("Smith"));
@@ -286,7 +286,7 @@ void TextTestFormsTest::recordChangesNeverAdvance()
 
 void TextTestFormsTest::nextRecordPutsTwoSpacesIntoTheFirstEmptyField()
 {
-    Talphanumerictestform form({}, {}, clock);
+    Talphanumerictestform form({}, clock);
     QVERIFY(showActive(form));
     for (const char* value : {"12345678", "031599", "123456", "Ann", "Smith"}) {
         type(QString::fromLatin1(value));
@@ -308,7 +308,7 @@ void TextTestFormsTest::nextRecordPutsTwoSpacesIntoTheFirstEmptyField()
 
 void TextTestFormsTest::alphaTypesInFrontOfItsSpacesAndStoresTrimmed()
 {
-    Talphatestform form({}, {}, clock);
+    Talphatestform form({}, clock);
     QVERIFY(showActive(form));
     type(QStringLiteral("Ann"));
     QCOMPARE(shown(form, 1), QStringLiteral("Ann "));
@@ -338,7 +338,7 @@ void TextTestFormsTest::onlyCancelThroughTheGateClosesTheWindow()
             ++asked;
             return answer;
         },
-        {}, clock);
+        clock);
     QVERIFY(showActive(form));
     press(Qt::Key_Escape);
     QVERIFY(form.isVisible());
