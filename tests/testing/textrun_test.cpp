@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "../shell/standins.h"
 #include "scoring/ushowit.h"
 #include "support/modal.h"
 #include "support/recordingmessages.h"
@@ -119,6 +120,7 @@ private slots:
     void alphanumericRealRunIsScoredStoredAndReported();
     void alphaRealRunWithAutoAdvanceAndUpperCaseIsStored();
     void practiceRunWithoutItsReportStaysLockedUntilCancel();
+    void mainWindowOpensTheWindowsAndRescaleRebuildsThem();
 
 private:
     // Ends the run by the countdown and waits for scoring to close the window.
@@ -269,6 +271,34 @@ void TextRunTest::practiceRunWithoutItsReportStaysLockedUntilCancel()
     QVERIFY(storedRow().empty());
     form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
     QVERIFY(!form.isVisible());
+}
+
+void TextRunTest::mainWindowOpensTheWindowsAndRescaleRebuildsThem()
+{
+    testing_support::StandInProgram program(false, false, true);
+    // The main window made its own folder the program's; the tables are here.
+    ProgramDir = folder->path().string() + "/";
+    program.dbfuncs->row.practicetime = 2;
+    program.zmain().show();
+    WindowSlot& alphanumeric = program.windows.alphanumerictestform;
+    WindowSlot& alpha = program.windows.alphatestform;
+    QVERIFY(qobject_cast<Talphanumerictestform*>(alphanumeric.window()));
+    QVERIFY(qobject_cast<Talphatestform*>(alpha.window()));
+    const QSize designed = alpha.window()->size();
+
+    program.settingsSave = [] { Settings.scalefactor = 20; };
+    program.zmain().Settings1Click();
+    QVERIFY(qobject_cast<Talphatestform*>(alpha.window()));
+    QCOMPARE(alpha.window()->size(), designed * 1.2);
+
+    QString caption;
+    testing_support::whenModalOpens([&caption](QWidget* modal) {
+        caption = modal->windowTitle();
+        modal->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    });
+    program.zmain().Practise1Click();
+    QCOMPARE(caption, QStringLiteral("2 minute alphanumeric practice mode test in progress (Record: 1)"));
+    QVERIFY(!RealMode);
 }
 
 QTEST_MAIN(TextRunTest)
