@@ -54,11 +54,9 @@ public:
                  QWidget* parent);
     ~TextTestForm() override;
 
-    RunCore& core() { return run; }
     store::StoreTable& testTable() { return testdb; }
     QTextEdit* errorLog() const { return RichEdit1; }
     MaskedEdit* field(int number) const { return MaskEdits[std::size_t(number - 1)]; }
-    int fields() const { return int(MaskEdits.size()); }
 
     // The handlers, shared by every field; f is the field's number.
     void MaskEdit1Enter(int f);
