@@ -10,6 +10,8 @@
 #include "scoring/ushowit.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
+#include "testing/ualpha.h"
+#include "testing/ualpphanum.h"
 #include "testing/unumtest.h"
 
 const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
@@ -57,15 +59,19 @@ void buildWindowSet(WindowSet& windows)
     if (!windows.dbfuncs) windows.dbfuncs = std::make_unique<Tdbfuncs>();
     windows.getpasswordForm = std::make_unique<TgetpasswordForm>();
     windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
+    // The test windows' Cancel asks the main window's password gate.
+    const auto gate = [&windows] { return windows.zmain->getpassword(); };
     if (!windows.numerictestform.hasFactory())
-        windows.numerictestform.setFactory([&windows] {
-            return std::make_unique<Tnumerictestform>([&windows] { return windows.zmain->getpassword(); });
-        });
+        windows.numerictestform.setFactory([gate] { return std::make_unique<Tnumerictestform>(gate); });
     windows.numerictestform.build();
     windows.newnumerictestform.build();
     windows.showitForm = std::make_unique<TshowitForm>();
     windows.resultsForm.build();
     windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
+    if (!windows.alphanumerictestform.hasFactory())
+        windows.alphanumerictestform.setFactory([gate] { return std::make_unique<Talphanumerictestform>(gate); });
+    if (!windows.alphatestform.hasFactory())
+        windows.alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate); });
     windows.alphanumerictestform.build();
     windows.alphatestform.build();
     windows.rewritean.build();

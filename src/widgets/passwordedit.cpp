@@ -1,23 +1,6 @@
 #include "widgets/passwordedit.h"
 
-#include <QValidator>
-
-namespace {
-
-// Upper-cases character by character, so the length never changes and the
-// maximum length keeps holding.
-class UpperCaseValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-
-    State validate(QString& input, int&) const override
-    {
-        for (QChar& character : input) character = character.toUpper();
-        return Acceptable;
-    }
-};
-
-}  // namespace
+#include "widgets/uppercasevalidator.h"
 
 PasswordEdit::PasswordEdit(QWidget* parent) : QLineEdit(parent)
 {

@@ -15,6 +15,7 @@
 #include "shell/uabout.h"
 #include "standins.h"
 #include "support/modal.h"
+#include "support/invoicetable.h"
 #include "support/numerictable.h"
 #include "support/configtable.h"
 #include "support/recordingmessages.h"
@@ -24,6 +25,8 @@
 #include "widgets/helpviewer.h"
 #include "widgets/messages.h"
 #include "widgets/scaling.h"
+#include "testing/ualpha.h"
+#include "testing/ualpphanum.h"
 #include "testing/unumtest.h"
 
 namespace {
@@ -97,6 +100,7 @@ private slots:
     void messageBoxes();
     void helpViewer();
     void numericTestWindow();
+    void textTestWindows();
 };
 
 void ScreenshotsTest::mainWindowAndDialogs()
@@ -177,6 +181,28 @@ void ScreenshotsTest::numericTestWindow()
     }
 }
 
+// The alphanumeric and alpha test windows part way through their first
+// record, as built.
+void ScreenshotsTest::textTestWindows()
+{
+    testing_support::RecordingMessages recorder;
+    testing_support::TempDir folder;
+    QVERIFY(testing_support::invoices::makeTables(folder));
+    Settings = SettingsRecord();
+    Settings.realtime = 5;
+    RealMode = true;
+    Talphanumerictestform alphanumeric;
+    Talphatestform alpha;
+    const std::vector<std::pair<TextTestForm*, QString>> windows{{&alphanumeric, QStringLiteral("1234567")},
+                                                                 {&alpha, QStringLiteral("An")}};
+    for (const auto& [window, typed] : windows) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        testing_support::invoices::type(typed);
+        QVERIFY(save(window, window->objectName().replace(QStringLiteral("testform"), QStringLiteral("-test-scale0"))));
+        window->done(QDialog::Rejected);
+    }
+}
 
 int main(int argc, char* argv[])
 {

@@ -68,8 +68,9 @@ struct Openings {
 class StandInProgram {
 public:
     // With realGeneration the two generation windows are the program's own,
-    // with realNumericTest the numeric test window.
-    explicit StandInProgram(bool realGeneration = false, bool realNumericTest = false)
+    // with realNumericTest the numeric test window, with realTextTests the
+    // alphanumeric and alpha test windows.
+    explicit StandInProgram(bool realGeneration = false, bool realNumericTest = false, bool realTextTests = false)
     {
         auto fake = std::make_unique<FakeDbfuncs>();
         dbfuncs = fake.get();
@@ -85,8 +86,10 @@ public:
         }
         standIn(windows.resultsForm, opened.resultsForm);
         if (!realNumericTest) testWindow(windows.numerictestform, opened.numerictestform);
-        testWindow(windows.alphanumerictestform, opened.alphanumerictestform);
-        testWindow(windows.alphatestform, opened.alphatestform);
+        if (!realTextTests) {
+            testWindow(windows.alphanumerictestform, opened.alphanumerictestform);
+            testWindow(windows.alphatestform, opened.alphatestform);
+        }
         buildWindowSet(windows);
     }
 

@@ -1,0 +1,7 @@
+#include "widgets/uppercasevalidator.h"
+
+QValidator::State UpperCaseValidator::validate(QString& input, int&) const
+{
+    for (QChar& character : input) character = character.toUpper();
+    return Acceptable;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QValidator>
+
+// Upper-cases whatever reaches a line edit (typing, pasting, dropping)
+// character by character, so the length never changes and a maximum length
+// keeps holding.
+class UpperCaseValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& position) const override;
+};
