@@ -7,13 +7,10 @@
 #include "config/usetting.h"
 #include "generation/unewan.h"
 #include "generation/unewnum.h"
+#include "results/uprnt.h"
+#include "results/uresults.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
-
-const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
-                                              QStringLiteral("NetKPH"), QStringLiteral("Date")};
-const QStringList ResultsSelection::FilterItems{QStringLiteral("All results"), QStringLiteral("Alphanumeric"),
-                                                QStringLiteral("Alpha"), QStringLiteral("Numeric")};
 
 QString ResultsSelection::sortText() const
 {
@@ -40,6 +37,11 @@ WindowSet::WindowSet()
 {
     newnumerictestform.setFactory([] { return std::make_unique<Tnewnumerictestform>(); });
     rewritean.setFactory([] { return std::make_unique<Trewritean>(); });
+    resultsForm.setFactory([this] {
+        return std::make_unique<TresultsForm>(
+            resultsSelection, [this]() -> Tprintresultsform& { return *printresultsform; },
+            TresultsForm::ReportWindow());
+    });
 }
 
 WindowSet::~WindowSet() = default;
@@ -61,6 +63,7 @@ void buildWindowSet(WindowSet& windows)
     windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
     windows.alphanumerictestform.build();
     windows.alphatestform.build();
+    windows.printresultsform = std::make_unique<Tprintresultsform>();
     windows.rewritean.build();
     windows.aboutform = std::make_unique<Taboutform>();
 }
