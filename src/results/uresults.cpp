@@ -18,6 +18,7 @@
 #include "config/programstate.h"
 #include "results/csvexport.h"
 #include "results/uprnt.h"
+#include "scoring/ushowit.h"
 #include "shell/windowset.h"
 #include "store/storeerror.h"
 #include "widgets/boundcontrols.h"
@@ -450,4 +451,13 @@ bool TresultsForm::exportCsv(const QString& path)
     messages().errorBox(QStringLiteral("Unable to write ") + QDir::toNativeSeparators(path) + QStringLiteral(": ") +
                         file.errorString());
     return false;
+}
+
+TresultsForm::ReportWindow reportWindowOf(TshowitForm& showitForm)
+{
+    return [&showitForm](const QString& text) {
+        showitForm.clearText();
+        showitForm.setText(text);
+        showitForm.showModal();
+    };
 }

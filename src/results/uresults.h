@@ -28,6 +28,7 @@ class NavigatorBar;
 class QComboBox;
 class QTableView;
 class Tprintresultsform;
+class TshowitForm;
 struct ResultsSelection;
 
 class TresultsForm : public QDialog {
@@ -97,3 +98,7 @@ private:
     QComboBox* ComboBox2;
     NavigatorBar* DBNavigator1;
 };
+
+// Shows a report in the result report window: its text replaced, then the
+// window shown modally, with its own Close and Print.
+TresultsForm::ReportWindow reportWindowOf(TshowitForm& showitForm);

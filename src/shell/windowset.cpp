@@ -9,6 +9,7 @@
 #include "generation/unewnum.h"
 #include "results/uprnt.h"
 #include "results/uresults.h"
+#include "scoring/ushowit.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
 
@@ -40,7 +41,7 @@ WindowSet::WindowSet()
     resultsForm.setFactory([this] {
         return std::make_unique<TresultsForm>(
             resultsSelection, [this]() -> Tprintresultsform& { return *printresultsform; },
-            TresultsForm::ReportWindow());
+            reportWindowOf(*showitForm));
     });
 }
 
@@ -59,6 +60,7 @@ void buildWindowSet(WindowSet& windows)
     windows.passwordchangeform = std::make_unique<Tpasswordchangeform>(*windows.dbfuncs);
     windows.numerictestform.build();
     windows.newnumerictestform.build();
+    windows.showitForm = std::make_unique<TshowitForm>();
     windows.resultsForm.build();
     windows.getnameform = std::make_unique<Tgetnameform>(*windows.dbfuncs);
     windows.alphanumerictestform.build();

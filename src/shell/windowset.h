@@ -22,6 +22,7 @@ class TgetpasswordForm;
 class Tpasswordchangeform;
 class Tgetnameform;
 class Taboutform;
+class TshowitForm;
 class Tprintresultsform;
 
 class WindowSlot {
@@ -74,8 +75,9 @@ struct WindowSet {
     std::unique_ptr<Tpasswordchangeform> passwordchangeform;  // 5
     WindowSlot numerictestform;                               // 6 Tnumerictestform
     WindowSlot newnumerictestform;                            // 7 Tnewnumerictestform
-    // 8 TshowitForm, the result report window: opened by the test and
-    //   results windows only.
+    // 8, the result report window: opened by the test and results windows
+    // only, through the program-wide ShowitForm.
+    std::unique_ptr<TshowitForm> showitForm;
     WindowSlot resultsForm;  // 9 TresultsForm
     ResultsSelection resultsSelection;
     std::unique_ptr<Tgetnameform> getnameform;  // 10

@@ -23,12 +23,14 @@
 #include "store/values.h"
 #include "support/faultyfilesystem.h"
 #include "support/recordingmessages.h"
+#include "support/tableholder.h"
 #include "support/tempdir.h"
 #include "widgets/help.h"
 #include "widgets/progressgauge.h"
 
 using testing_support::BoxKind;
 using testing_support::RecordingMessages;
+using testing_support::TableHolder;
 using testing_support::TempDir;
 
 namespace {
@@ -168,25 +170,6 @@ private:
     int mark;
     QString picture;
     bool pictureAsked = false;
-};
-
-// The process that holds a table open, shared, until it is stopped.
-class TableHolder {
-public:
-    explicit TableHolder(const std::string& path)
-    {
-        process.start(QStringLiteral(HOLDTABLE), {QString::fromStdString(path)});
-        ready = process.waitForStarted() && process.waitForReadyRead(10000) &&
-                process.readLine().trimmed() == QByteArray("ready");
-    }
-    ~TableHolder()
-    {
-        process.closeWriteChannel();
-        process.waitForFinished(10000);
-    }
-
-    QProcess process;
-    bool ready = false;
 };
 
 bool isWholeCents(double value)

@@ -1,6 +1,7 @@
-// Holds a table open, shared, in a process of its own, so that tests can meet
+// Holds a table open in a process of its own, so that tests can meet
 // a table another copy of the program is using: opens the table named by its
-// argument, prints "ready" and keeps it open until its standard input closes.
+// first argument (for exclusive use when the second is "exclusive"), prints
+// "ready" and keeps it open until its standard input closes.
 
 #include <iostream>
 #include <string>
@@ -10,13 +11,15 @@
 
 int main(int argc, char* argv[])
 {
-    if (argc != 2) {
-        std::cerr << "usage: holdtable TABLE.dat\n";
+    const bool exclusive = argc == 3 && std::string(argv[2]) == "exclusive";
+    if (argc != 2 && !exclusive) {
+        std::cerr << "usage: holdtable TABLE.dat [exclusive]\n";
         return 2;
     }
     try {
         store::StoreTable table("holder");
         table.setTableName(argv[1]);
+        table.setExclusive(exclusive);
         table.setActive(true);
         std::cout << "ready" << std::endl;
         std::string line;

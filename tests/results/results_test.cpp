@@ -19,6 +19,7 @@
 #include <QTextEdit>
 
 #include "resultswindow.h"
+#include "scoring/ushowit.h"
 #include "store/storeerror.h"
 #include "support/recordingmessages.h"
 #include "widgets/boundgrid.h"
@@ -141,6 +142,7 @@ private slots:
     void printDoesNothingWithoutARow();
     void printDoesNothingAfterLastRowButton();
     void reportShowsStoredTextsUnrounded();
+    void reportOpensInTheReportWindow();
     void errorPaneFollowsRowAndToggles();
     void gridKeysMoveAndDelete();
     void navigatorDeleteAsksFirst();
@@ -331,6 +333,34 @@ void ResultsWindowTest::reportShowsStoredTextsUnrounded()
                                              "Keystroke errors: 12\nTotal fields: 210\nTotal field errors: 7\n\n"
                                              "Error logging:\n==============\n\n"
                                              "Record 1, field 2\r\nRecord 4, field 7\r\n"));
+}
+
+void ResultsWindowTest::reportOpensInTheReportWindow()
+{
+    ResultsDesk desk;
+    TshowitForm showit;
+    desk.reportWindow = reportWindowOf(showit);
+    ResultRow row = sampleResult(1, "alpha");
+    row.time = 5 + 2.0 / 60;
+    row.errors = "Record 1, field 2: keyed SMIT, expected SMITH\r\n";
+    testing_support::insertResults(desk.tablePath(), {row});
+    showit.setText(QStringLiteral("left over from the last report"));
+    QString shown;
+    desk.open([&] {
+        auto* poll = new QTimer(&desk.form);
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, [&shown, &showit, poll] {
+            if (QApplication::activeModalWidget() != &showit) return;
+            poll->stop();
+            shown = showit.text();
+            showit.reject();
+        });
+        poll->start();
+        button(desk, "BitBtn2")->click();
+    });
+    QVERIFY2(shown.startsWith(QStringLiteral("Test Results\n\nTestee: Tester1, Pat\n")), qPrintable(shown));
+    QVERIFY(shown.contains(QStringLiteral("\nDuration (minutes): 5.03333333333333\n")));
+    QVERIFY(shown.endsWith(QStringLiteral("==============\n\nRecord 1, field 2: keyed SMIT, expected SMITH\n")));
 }
 
 void ResultsWindowTest::errorPaneFollowsRowAndToggles()

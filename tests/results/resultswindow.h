@@ -72,8 +72,13 @@ struct ResultsDesk {
     ResultsSelection selection{-1, 0, QString()};
     Tprintresultsform printresultsform;
     QStringList reports;
+    // Where a report goes after it was recorded; nowhere unless a test says.
+    TresultsForm::ReportWindow reportWindow;
     TresultsForm form{selection, [this]() -> Tprintresultsform& { return printresultsform; },
-                      [this](const QString& text) { reports.append(text); }};
+                      [this](const QString& text) {
+                          reports.append(text);
+                          if (reportWindow) reportWindow(text);
+                      }};
 };
 
 }  // namespace testing_support

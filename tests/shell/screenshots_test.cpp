@@ -10,6 +10,8 @@
 #include "config/ugetname.h"
 #include "config/ugetpass.h"
 #include "config/usetting.h"
+#include "scoring/results.h"
+#include "scoring/ushowit.h"
 #include "shell/uabout.h"
 #include "standins.h"
 #include "support/modal.h"
@@ -53,6 +55,25 @@ bool pictureBox(const QString& name, const std::function<void()>& show)
     return saved;
 }
 
+// The report window holding the report of a run with one field error.
+TshowitForm* reportWithLog(TshowitForm& form)
+{
+    scoring::Score score;
+    score.TOTALKS = 612;
+    score.TOTERRS = 2;
+    score.TOTALFLDS = 122;
+    score.FLDERRS = 1;
+    score.TIME = 5.0083;
+    score.KPH = 7331.55;
+    score.NKPH = 7307.59;
+    score.ACCURACY = 99.67;
+    score.errorLog = {"Record no.: 5, Field no.: 12, 2 errors.", "Keyed    >48817", "On Record>48871", ""};
+    form.clearText();
+    for (const std::string& line : scoring::reportLines(score, TestKind::numeric, {"12/09/26", "Lee, Ann", true}))
+        form.appendLine(QString::fromStdString(line));
+    return &form;
+}
+
 }  // namespace
 
 class ScreenshotsTest : public QObject {
@@ -88,6 +109,7 @@ void ScreenshotsTest::mainWindowAndDialogs()
     QVERIFY(picture(windows.passwordchangeform.get(), QStringLiteral("password-change")));
     QVERIFY(picture(windows.getnameform.get(), QStringLiteral("name")));
     QVERIFY(picture(windows.aboutform.get(), QStringLiteral("about")));
+    QVERIFY(picture(reportWithLog(*windows.showitForm), QStringLiteral("result-report")));
 
     auto row = testing_support::shippedConfigRow();
     row["scalefactor"] = "20";

@@ -1,0 +1,48 @@
+#include "scoring/testresults.h"
+
+#include "config/programstate.h"
+#include "scoring/results.h"
+#include "scoring/ushowit.h"
+#include "store/storeerror.h"
+#include "store/values.h"
+#include "widgets/messages.h"
+
+scoring::ScoreSettings scoreSettings()
+{
+    return {Settings.autoadvance, Settings.useuppercase, Settings.usedecimal};
+}
+
+std::string testeeName()
+{
+    return scoring::testeeNameText(Settings.lname.toStdString(), Settings.fname.toStdString());
+}
+
+bool reportEnabled(bool realMode)
+{
+    return realMode ? Settings.rresults : Settings.presults;
+}
+
+void storeResults(store::StoreTable& resultsdb, const scoring::Score& score, double stopTime, TestKind kind)
+{
+    try {
+        const store::Date today = store::dateOf(store::currentDateTime());
+        scoring::writeResultsRow(resultsdb, ProgramDir + "results.dat", {testeeName(), score, stopTime, today, kind});
+    } catch (const store::StoreError&) {
+        messages().errorBox(QStringLiteral("Error writing results to the database."));
+    }
+}
+
+void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind kind, bool realMode)
+{
+    const std::string today = store::formatDate(store::dateOf(store::currentDateTime()));
+    form.clearText();
+    for (const std::string& line : scoring::reportLines(score, kind, {today, testeeName(), realMode}))
+        form.appendLine(QString::fromStdString(line));
+    form.showModal();
+}
+
+void recordAndReport(store::StoreTable& resultsdb, const scoring::Score& score, const RunState& state)
+{
+    if (RealMode) storeResults(resultsdb, score, state.StopTime, state.kind);
+    if (reportEnabled(RealMode) && ShowitForm) showResultReport(*ShowitForm, score, state.kind, RealMode);
+}

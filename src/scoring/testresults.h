@@ -1,0 +1,29 @@
+#pragma once
+
+// The end of a scored run, between the test window and the program: scoring
+// with the program-wide settings, the results row of a real-mode run, and the
+// result report when it is enabled for the mode.
+
+#include "scoring/scoretest.h"
+
+#include <string>
+
+namespace store {
+class StoreTable;
+}
+class TshowitForm;
+
+scoring::ScoreSettings scoreSettings();
+// The testee name text of the current testee.
+std::string testeeName();
+// Real mode with rresults, practice mode with presults.
+bool reportEnabled(bool realMode);
+
+// Writes the row to results.dat through resultsdb; any failure is shown as
+// "Error writing results to the database." and goes no further.
+void storeResults(store::StoreTable& resultsdb, const scoring::Score& score, double stopTime, TestKind kind);
+// Fills the report window and shows it; returns when it is closed.
+void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind kind, bool realMode);
+// The row in real mode, then the report where enabled, through the
+// program's report window.
+void recordAndReport(store::StoreTable& resultsdb, const scoring::Score& score, const RunState& state);

@@ -1,0 +1,47 @@
+#pragma once
+
+// The result report window: a read-only, fixed-pitch text pane with Close and
+// Print. Built once at start-up and reused by the test windows and the
+// results window; every use replaces its text before showing it.
+
+#include <QDialog>
+#include <QString>
+
+class QPlainTextEdit;
+class QPrinter;
+class QPushButton;
+
+class TshowitForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TshowitForm(QWidget* parent = nullptr);
+    ~TshowitForm() override;
+
+    void clearText();
+    void appendLine(const QString& line);
+    QString text() const;
+    void setText(const QString& text);
+    // Returns when the window has been closed.
+    void showModal();
+
+    // Print: the whole text to the default printer, or where the machine has
+    // none, to a PDF file the user names. The window stays open.
+    void BitBtn2Click();
+    // The whole text as one job on printer, in the pane's font, a page at a
+    // time. A failure goes to the general error display; false then.
+    bool printOn(QPrinter& printer);
+
+    // Where the PDF of the report is offered to go first.
+    static QString defaultPdfPath();
+
+private:
+    void saveAsPdf();
+
+    QPlainTextEdit* RichEdit1;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+};
+
+// The program's report window while it exists.
+extern TshowitForm* ShowitForm;
