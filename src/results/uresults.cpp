@@ -176,6 +176,7 @@ void TresultsForm::buildGrid()
     DBGrid1->verticalHeader()->hide();
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
+    DBGrid1->horizontalHeader()->setDefaultSectionSize(90);
     DBGrid1->setColumnWidth(0, 200);
     DBGrid1->setStyleSheet(QStringLiteral("QTableView { background: rgb(192, 220, 192); }"
                                           "QHeaderView::section { background: rgb(0, 128, 128); color: yellow;"
@@ -195,6 +196,7 @@ QWidget* TresultsForm::buildPanel()
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setAutoFillBackground(true);
+    panel->setFixedWidth(170);
     QPalette colours = panel->palette();
     colours.setColor(QPalette::Window, Teal);
     colours.setColor(QPalette::WindowText, Yellow);
@@ -241,7 +243,6 @@ FlatButton* TresultsForm::addButton(QWidget* panel, const QString& name, const Q
     captionFont.setBold(true);
     captionFont.setItalic(true);
     button->setFont(captionFont);
-    button->setMinimumWidth(120);
     connect(button, &FlatButton::clicked, this, handler);
     panel->layout()->addWidget(button);
     return button;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -153,6 +154,8 @@ private slots:
     void printAllPreviewsAndLeavesTheEndMark();
     void csvExportOfFilteredView();
     void csvExportFailureIsShown();
+    // For review by eye, in the build's screenshots folder.
+    void pictureOfTheWindow();
 };
 
 void ResultsWindowTest::commandPanelAndGridLook()
@@ -580,6 +583,23 @@ void ResultsWindowTest::csvExportFailureIsShown()
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown[0].startsWith(QStringLiteral("Unable to write ")), qPrintable(shown[0]));
     QVERIFY(!std::filesystem::exists(path.toStdString()));
+}
+
+void ResultsWindowTest::pictureOfTheWindow()
+{
+    ResultsDesk desk;
+    std::vector<ResultRow> rows = mixedKinds();
+    for (int number = 6; number <= 30; ++number) rows.push_back(sampleResult(number, "numeric"));
+    testing_support::insertResults(desk.tablePath(), rows);
+    const QString folder = QStringLiteral(MOVARA_SCREENSHOT_DIR);
+    QVERIFY(QDir().mkpath(folder));
+    bool saved = false;
+    desk.open([&] {
+        desk.form.resize(1280, 800);
+        navigator(desk)->next->click();
+        saved = desk.form.grab().save(folder + QStringLiteral("/results-window.png"));
+    });
+    QVERIFY(saved);
 }
 
 QTEST_MAIN(ResultsWindowTest)
