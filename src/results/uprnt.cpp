@@ -26,8 +26,10 @@ const QString Title = QStringLiteral("Data entry test results");
 enum class Align { Left, Right };
 enum class Mask { None, Thousands, Fixed };
 
-// Distances in millimetres from the left margin. A right-aligned value ends
-// at valueRight and may reach left past valueLeft: only names are cut.
+// Distances in millimetres from the left margin. No value reaches outside
+// its area: names are cut to the characters that fit, other values wider
+// than their area (a large rate, a time of day with its AM/PM) are drawn
+// narrower, so that none overprints its neighbour and none loses a digit.
 struct ListColumn {
     const char* caption;
     double captionLeft;
@@ -40,8 +42,8 @@ struct ListColumn {
 
 constexpr std::array<ListColumn, 12> Columns{{
     {"Testee", 2.1, "NAME", Align::Left, 2.1, 38.4, Mask::None},
-    {"KPH", 44.4, "KPH", Align::Right, 38.4, 51.9, Mask::Thousands},
-    {"Net KPH", 57.1, "NKPH", Align::Right, 51.9, 71.2, Mask::Thousands},
+    {"KPH", 44.4, "KPH", Align::Right, 39.4, 51.9, Mask::Thousands},
+    {"Net KPH", 57.1, "NKPH", Align::Right, 52.9, 71.2, Mask::Thousands},
     {"Accuracy", 74.1, "ACCURACY", Align::Right, 74.1, 89.2, Mask::Fixed},
     {"Ttl KS", 95.8, "TOTALKS", Align::Right, 94.7, 105.6, Mask::None},
     {"Ttl flds", 112.7, "TOTALFLDS", Align::Right, 111.7, 122.5, Mask::None},
@@ -80,7 +82,12 @@ public:
 
     static QFont listFont()
     {
-        QFont font(QStringLiteral("Arial"));
+        // The columns were laid out for Arial's widths: where it is missing,
+        // a face of the same widths, else a narrow one, keeps neighbouring
+        // values apart.
+        QFont font;
+        font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                          QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans Condensed")});
         font.setStyleHint(QFont::SansSerif);
         // Ligatures would turn "fl" into one glyph that text search and copy
         // in a PDF reader no longer find.
@@ -98,7 +105,20 @@ public:
     void endBand() { top += BandHeight; }
 
     void left(double at, const QString& text) { draw(at, text); }
-    void right(double end, const QString& text) { draw(end - metrics.horizontalAdvance(text) / units, text); }
+    // Within left to right, at the right edge, narrowed where it would not fit.
+    void right(double left, double right, const QString& text)
+    {
+        const double width = metrics.horizontalAdvance(text) / units;
+        if (width <= right - left) {
+            draw(right - width, text);
+            return;
+        }
+        painter.save();
+        painter.translate(left * units, baseline());
+        painter.scale((right - left) / width, 1);
+        painter.drawText(QPointF(0, 0), text);
+        painter.restore();
+    }
     // Whole characters only, as many as fit between at and end.
     void cut(double at, double end, QString text)
     {
@@ -108,10 +128,8 @@ public:
     }
 
 private:
-    void draw(double at, const QString& text)
-    {
-        painter.drawText(QPointF(at * units, (top + TextDrop) * units + metrics.ascent()), text);
-    }
+    double baseline() const { return (top + TextDrop) * units + metrics.ascent(); }
+    void draw(double at, const QString& text) { painter.drawText(QPointF(at * units, baseline()), text); }
 
     QPrinter& printer;
     QPainter painter;
@@ -145,11 +163,9 @@ void writeDetail(PageWriter& page, store::StoreTable& table)
     for (const ListColumn& column : Columns) {
         const QString text = valueText(table, column);
         if (column.align == Align::Right)
-            page.right(column.valueRight, text);
-        else if (QLatin1String(column.column) == QLatin1String("NAME"))
-            page.cut(column.valueLeft, column.valueRight, text);
+            page.right(column.valueLeft, column.valueRight, text);
         else
-            page.left(column.valueLeft, text);
+            page.cut(column.valueLeft, column.valueRight, text);
     }
     page.endBand();
 }

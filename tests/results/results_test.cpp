@@ -313,27 +313,15 @@ void ResultsWindowTest::printDoesNothingAfterLastRowButton()
 void ResultsWindowTest::reportShowsStoredTextsUnrounded()
 {
     ResultsDesk desk;
-    ResultRow row = sampleResult(1, "alphanumeric");
-    row.name = "Smith, Ann";
-    row.kph = 7234.5678;
-    row.nkph = 6950.25;
-    row.accuracy = 97.126;
-    row.totalks = 1234;
-    row.toterrs = 12;
-    row.totalflds = 210;
-    row.flderrs = 7;
-    row.time = 5 + 2.0 / 60;
-    row.testdate = "11/28/26";
-    row.errors = "Record 1, field 2\r\nRecord 4, field 7\r\n";
-    testing_support::insertResults(desk.tablePath(), {row});
+    testing_support::insertResults(desk.tablePath(), {testing_support::measuredResult()});
     desk.open([&] { button(desk, "BitBtn2")->click(); });
     QCOMPARE(desk.reports.size(), 1);
     QCOMPARE(desk.reports[0], QStringLiteral("Test Results\n\nTestee: Smith, Ann\nTest date: 11/28/26\n"
                                              "Real mode, test type: alphanumeric\n\n"
-                                             "Gross keystrokes per hour: 7234.5678\n"
-                                             "Net keystrokes per hour: 6950.25\nAccuracy: 97.126\n"
-                                             "Duration (minutes): 5.03333333333333\nTotal keystrokes: 1234\n"
-                                             "Keystroke errors: 12\nTotal fields: 210\nTotal field errors: 7\n\n"
+                                             "Gross keystrokes per hour: 12345.678\n"
+                                             "Net keystrokes per hour: 9876.5\nAccuracy: 98.7654\n"
+                                             "Duration (minutes): 5.03333333333333\nTotal keystrokes: 4321\n"
+                                             "Keystroke errors: 17\nTotal fields: 210\nTotal field errors: 9\n\n"
                                              "Error logging:\n==============\n\n"
                                              "Record 1, field 2\r\nRecord 4, field 7\r\n"));
 }

@@ -84,4 +84,24 @@ inline ResultRow sampleResult(int number, const std::string& testtype)
     return row;
 }
 
+// A row whose measures need rounding and a thousands separator, and a
+// duration of five minutes and two seconds.
+inline ResultRow measuredResult()
+{
+    ResultRow row = sampleResult(1, "alphanumeric");
+    row.name = "Smith, Ann";
+    row.kph = 12345.678;
+    row.nkph = 9876.5;
+    row.accuracy = 98.7654;
+    row.totalks = 4321;
+    row.totalflds = 210;
+    row.toterrs = 17;
+    row.flderrs = 9;
+    row.time = 5 + 2.0 / 60;
+    row.testdate = "11/28/26";
+    row.testtime = "2:05:09 PM";
+    row.errors = "Record 1, field 2\r\nRecord 4, field 7\r\n";
+    return row;
+}
+
 }  // namespace testing_support
