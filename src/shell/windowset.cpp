@@ -7,17 +7,14 @@
 #include "config/usetting.h"
 #include "generation/unewan.h"
 #include "generation/unewnum.h"
+#include "results/uprnt.h"
+#include "results/uresults.h"
 #include "scoring/ushowit.h"
 #include "shell/uabout.h"
 #include "shell/umain.h"
 #include "testing/ualpha.h"
 #include "testing/ualpphanum.h"
 #include "testing/unumtest.h"
-
-const QStringList ResultsSelection::SortItems{QStringLiteral("Name"), QStringLiteral("KPH"),
-                                              QStringLiteral("NetKPH"), QStringLiteral("Date")};
-const QStringList ResultsSelection::FilterItems{QStringLiteral("All results"), QStringLiteral("Alphanumeric"),
-                                                QStringLiteral("Alpha"), QStringLiteral("Numeric")};
 
 QString ResultsSelection::sortText() const
 {
@@ -44,6 +41,11 @@ WindowSet::WindowSet()
 {
     newnumerictestform.setFactory([] { return std::make_unique<Tnewnumerictestform>(); });
     rewritean.setFactory([] { return std::make_unique<Trewritean>(); });
+    resultsForm.setFactory([this] {
+        return std::make_unique<TresultsForm>(
+            resultsSelection, [this]() -> Tprintresultsform& { return *printresultsform; },
+            reportWindowOf(*showitForm));
+    });
 }
 
 WindowSet::~WindowSet() = default;
@@ -74,6 +76,7 @@ void buildWindowSet(WindowSet& windows)
         windows.alphatestform.setFactory([gate] { return std::make_unique<Talphatestform>(gate); });
     windows.alphanumerictestform.build();
     windows.alphatestform.build();
+    windows.printresultsform = std::make_unique<Tprintresultsform>();
     windows.rewritean.build();
     windows.aboutform = std::make_unique<Taboutform>();
 }

@@ -23,6 +23,7 @@ class Tpasswordchangeform;
 class Tgetnameform;
 class Taboutform;
 class TshowitForm;
+class Tprintresultsform;
 
 class WindowSlot {
 public:
@@ -49,8 +50,10 @@ private:
 // main window sets once, at its first show. Held here until the results
 // window exists and takes them over.
 struct ResultsSelection {
-    static const QStringList SortItems;    // "Name", "KPH", "NetKPH", "Date"
-    static const QStringList FilterItems;  // "All results", "Alphanumeric", "Alpha", "Numeric"
+    static inline const QStringList SortItems{QStringLiteral("Name"), QStringLiteral("KPH"), QStringLiteral("NetKPH"),
+                                              QStringLiteral("Date")};
+    static inline const QStringList FilterItems{QStringLiteral("All results"), QStringLiteral("Alphanumeric"),
+                                                QStringLiteral("Alpha"), QStringLiteral("Numeric")};
 
     int sortIndex = -1;  // -1: no item selected, the box reads empty
     int filterIndex = -1;
@@ -80,8 +83,9 @@ struct WindowSet {
     std::unique_ptr<Tgetnameform> getnameform;  // 10
     WindowSlot alphanumerictestform;            // 11 Talphanumerictestform
     WindowSlot alphatestform;                   // 12 Talphatestform
-    // 13 Tprintresultsform, the holder of the printed list: sets the short
-    //    date format when it is built.
+    // 13 The holder of the printed list: sets the short date format when it
+    //    is built.
+    std::unique_ptr<Tprintresultsform> printresultsform;
     WindowSlot rewritean;                   // 14 Trewritean
     std::unique_ptr<Taboutform> aboutform;  // 15
 };

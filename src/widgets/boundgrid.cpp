@@ -47,9 +47,30 @@ void BoundGridModel::chooseRow(int row)
     if (row >= 0 && row != current && table.Active()) table.GoToVisibleRow(row);
 }
 
-void BoundGridModel::tableEvent(store::StoreTable&, Event)
+void BoundGridModel::tableEvent(store::StoreTable&, Event event)
 {
+    if (event == Event::Moved && followMove()) return;
     reload();
+}
+
+// Reading every row again on each move would make a move cost as much as
+// opening the table. The rows are read again only when the table holds
+// another number of rows than when they were read (a deletion, or rows that
+// other copies added or removed meanwhile).
+bool BoundGridModel::followMove()
+{
+    if (!table.Active() || table.RowCount() != tableRows) return false;
+    current = placeOfCurrent();
+    emit currentRowChanged(current);
+    return true;
+}
+
+// Without a filter the row's rank in the order is its place, which the
+// index tells without walking the rows before it.
+int BoundGridModel::placeOfCurrent()
+{
+    if (!table.HasRow()) return -1;
+    return table.Filtered() ? table.VisibleRowPlace() : table.RowNumber() - 1;
 }
 
 void BoundGridModel::reload()
@@ -57,7 +78,8 @@ void BoundGridModel::reload()
     beginResetModel();
     const bool open = table.Active();
     rows = open ? table.VisibleRows(columns) : std::vector<std::vector<std::string>>();
-    current = open ? table.VisibleRowPlace() : -1;
+    tableRows = open ? table.RowCount() : 0;
+    current = open ? placeOfCurrent() : -1;
     endResetModel();
     emit currentRowChanged(current);
 }

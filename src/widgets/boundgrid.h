@@ -4,8 +4,8 @@
 //
 // The grid's model holds the visible rows in the current order, as the texts
 // of its columns, read again on every event the handle tells (not while
-// display is suspended); the current row is the selected one, and choosing a
-// row moves the cursor there.
+// display is suspended) except a move within rows already read; the current
+// row is the selected one, and choosing a row moves the cursor there.
 
 #include <string>
 #include <vector>
@@ -47,11 +47,14 @@ signals:
 
 private:
     void reload();
+    bool followMove();
+    int placeOfCurrent();
 
     store::StoreTable& table;
     std::vector<std::string> columns;
     QStringList headers;
     std::vector<std::vector<std::string>> rows;
+    int tableRows = 0;  // the table's rows, filter or not, when rows were read
     int current = -1;
 };
 

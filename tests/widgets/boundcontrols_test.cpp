@@ -63,6 +63,7 @@ private slots:
     void pickListAndOptionGroupShowOnlyTheirValuesAndWriteIntegers();
     void gridShowsVisibleRowsAndChoosingOneMovesTheCursor();
     void navigatorMovesAndDeletesOnlyAfterConfirmation();
+    void gridMoveReadsRowsAgainOnlyWhenTheirNumberChanged();
 
 private:
     RecordingMessages recorder;
@@ -232,6 +233,42 @@ void BoundControlsTest::navigatorMovesAndDeletesOnlyAfterConfirmation()
     bar.first->click();
     bar.next->click();
     QCOMPARE(table.handle.ReadText("name"), std::string("gamma"));
+}
+
+void BoundControlsTest::gridMoveReadsRowsAgainOnlyWhenTheirNumberChanged()
+{
+    Table table;
+    BoundGridModel model(table.handle, {"name"}, {QStringLiteral("Name")});
+    int resets = 0;
+    connect(&model, &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+    table.handle.GoLast();
+    QCOMPARE(model.currentRow(), 2);
+    table.handle.GoPrior();
+    QCOMPARE(model.currentRow(), 1);
+    QCOMPARE(resets, 0);
+
+    // Another handle changes a value and adds a row: the change shows once
+    // the number of rows differs.
+    store::StoreTable other("other");
+    other.setTableName(table.handle.TableName());
+    other.setActive(true);
+    other.GoFirst();
+    other.BeginEdit();
+    other.WriteValue("name", "aleph");
+    other.PostRow();
+    other.BeginInsert();
+    other.WriteValue("name", "delta");
+    other.PostRow();
+    table.handle.GoNext();
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("aleph"));
+    QCOMPARE(model.index(3, 0).data().toString(), QStringLiteral("delta"));
+    QCOMPARE(model.currentRow(), 2);
+
+    table.handle.setFilter("name='delta'");
+    table.handle.setFiltered(true);
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.currentRow(), 0);
 }
 
 QTEST_MAIN(BoundControlsTest)

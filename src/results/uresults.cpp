@@ -1,0 +1,464 @@
+#include "results/uresults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "config/programstate.h"
+#include "results/csvexport.h"
+#include "results/uprnt.h"
+#include "scoring/ushowit.h"
+#include "shell/windowset.h"
+#include "store/storeerror.h"
+#include "widgets/boundcontrols.h"
+#include "widgets/boundgrid.h"
+#include "widgets/flatbutton.h"
+#include "widgets/help.h"
+#include "widgets/hints.h"
+#include "widgets/messages.h"
+
+namespace {
+
+const QColor PaleGreen(192, 220, 192);
+const QColor Teal(0, 128, 128);
+const QColor Yellow(255, 255, 0);
+constexpr int ResultsHelpContext = 5000;
+const QString DeleteAllQuestion = QStringLiteral("Do you really wish to delete ALL test results?");
+const QString NoExclusiveUse = QStringLiteral("Unable to get exclusive use of table.  Please try later.");
+
+struct GridColumn {
+    const char* column;
+    const char* title;
+    Qt::Alignment alignment;
+};
+
+const std::vector<GridColumn> GridColumns{
+    {"NAME", "Testee Name", Qt::AlignLeft},      {"KPH", "Gross KPH", Qt::AlignRight},
+    {"NKPH", "Net KPH", Qt::AlignRight},         {"ACCURACY", "Accuracy", Qt::AlignRight},
+    {"TOTALKS", "Total KS", Qt::AlignRight},     {"TOTALFLDS", "Total Flds", Qt::AlignRight},
+    {"TOTERRS", "Total KS Err", Qt::AlignRight}, {"FLDERRS", "Total Fld Err", Qt::AlignRight},
+    {"TIME", "Duration", Qt::AlignRight},        {"TESTTYPE", "Test Type", Qt::AlignLeft},
+    {"TESTDATE", "Test Date", Qt::AlignLeft},
+};
+constexpr int NetKphColumn = 2;
+
+std::vector<std::string> gridColumnNames()
+{
+    std::vector<std::string> names;
+    for (const GridColumn& column : GridColumns) names.emplace_back(column.column);
+    return names;
+}
+
+std::vector<std::string> gridTitles()
+{
+    std::vector<std::string> titles;
+    for (const GridColumn& column : GridColumns) titles.emplace_back(column.title);
+    return titles;
+}
+
+QStringList gridHeaders()
+{
+    QStringList headers;
+    for (const GridColumn& column : GridColumns) headers.append(QString::fromLatin1(column.title));
+    return headers;
+}
+
+// The grid's look per column: alignment of values and titles, and the net
+// rate in red, a little larger than the rest.
+class ResultsGridModel : public BoundGridModel {
+public:
+    ResultsGridModel(store::StoreTable& table, QObject* parent)
+        : BoundGridModel(table, gridColumnNames(), gridHeaders(), parent), larger(QApplication::font())
+    {
+        larger.setPointSizeF(larger.pointSizeF() + 2);
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid()) return {};
+        const bool netKph = index.column() == NetKphColumn;
+        switch (role) {
+        case Qt::TextAlignmentRole: return alignment(index.column());
+        case Qt::ForegroundRole: return netKph ? QVariant(QColor(Qt::red)) : QVariant();
+        case Qt::FontRole: return netKph ? QVariant(larger) : QVariant();
+        default: return BoundGridModel::data(index, role);
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role == Qt::TextAlignmentRole && orientation == Qt::Horizontal) return alignment(section);
+        return BoundGridModel::headerData(section, orientation, role);
+    }
+
+private:
+    static QVariant alignment(int column)
+    {
+        return int(GridColumns[static_cast<std::size_t>(column)].alignment | Qt::AlignVCenter);
+    }
+
+    QFont larger;
+};
+
+QString textOf(const std::exception& error)
+{
+    return QString::fromUtf8(error.what());
+}
+
+}  // namespace
+
+TresultsForm::TresultsForm(const ResultsSelection& initial, std::function<Tprintresultsform&()> printresultsform,
+                           ReportWindow showitForm, store::FileSystem& files, QWidget* parent)
+    : QDialog(parent),
+      resultsdb("resultsdb", files),
+      initial(initial),
+      printresultsform(std::move(printresultsform)),
+      showitForm(std::move(showitForm))
+{
+    setObjectName(QStringLiteral("resultsForm"));
+    setWindowTitle(QStringLiteral("Test Results"));
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
+    setHelpContext(this, ResultsHelpContext);
+
+    buildGrid();
+    DBRichEdit1 = new BoundMemo(resultsdb, "ERRORS", this);
+    DBRichEdit1->setObjectName(QStringLiteral("DBRichEdit1"));
+    DBRichEdit1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    DBRichEdit1->setLineWrapMode(QTextEdit::NoWrap);
+    DBRichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DBRichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette pane = DBRichEdit1->palette();
+    pane.setColor(QPalette::Base, PaleGreen);
+    DBRichEdit1->setPalette(pane);
+
+    auto* upper = new QHBoxLayout;
+    upper->addWidget(DBGrid1, 1);
+    upper->addWidget(buildPanel());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(upper, 3);
+    layout->addWidget(DBRichEdit1, 1);
+    resize(1024, 700);
+}
+
+TresultsForm::~TresultsForm()
+{
+    // The bound controls leave the handle before it goes.
+    delete DBRichEdit1;
+    delete DBGrid1;
+    delete gridModel;
+    delete DBNavigator1;
+}
+
+void TresultsForm::buildGrid()
+{
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    gridModel = new ResultsGridModel(resultsdb, this);
+    gridModel->attach(DBGrid1);
+    // The keyboard moves the cursor as a click does; queued, so the grid has
+    // finished with the key before the rows it shows are read again.
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, gridModel,
+            [this](const QModelIndex& current) { gridModel->chooseRow(current.row()); }, Qt::QueuedConnection);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->verticalHeader()->hide();
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
+    DBGrid1->horizontalHeader()->setDefaultSectionSize(90);
+    DBGrid1->setColumnWidth(0, 200);
+    DBGrid1->setStyleSheet(QStringLiteral("QTableView { background: rgb(192, 220, 192); }"
+                                          "QHeaderView::section { background: rgb(0, 128, 128); color: yellow;"
+                                          " border: 1px solid rgb(0, 96, 96); padding: 2px 4px; }"));
+    DBGrid1->installEventFilter(this);
+
+    auto* exportAction = new QAction(QStringLiteral("&Export to CSV..."), DBGrid1);
+    exportAction->setObjectName(QStringLiteral("ExportCsv1"));
+    exportAction->setStatusTip(QStringLiteral("Save the results in view as a CSV file"));
+    connect(exportAction, &QAction::triggered, this, &TresultsForm::exportClick);
+    DBGrid1->addAction(exportAction);
+    DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QWidget* TresultsForm::buildPanel()
+{
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setAutoFillBackground(true);
+    panel->setFixedWidth(170);
+    QPalette colours = panel->palette();
+    colours.setColor(QPalette::Window, Teal);
+    colours.setColor(QPalette::WindowText, Yellow);
+    panel->setPalette(colours);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(8, 8, 8, 8);
+
+    BitBtn1 = addButton(panel, QStringLiteral("BitBtn1"), QStringLiteral("Close"),
+                        QStringLiteral("Close the results window"), &TresultsForm::BitBtn1Click);
+    BitBtn2 = addButton(panel, QStringLiteral("BitBtn2"), QStringLiteral("Print"), QStringLiteral("Print entire list"),
+                        &TresultsForm::BitBtn2Click);
+    BitBtn3 = addButton(panel, QStringLiteral("BitBtn3"), QStringLiteral("Print all"),
+                        QStringLiteral("Print selected only"), &TresultsForm::BitBtn3Click);
+    BitBtn4 = addButton(panel, QStringLiteral("BitBtn4"), QStringLiteral("Delete all"),
+                        QStringLiteral("Delete all results records"), &TresultsForm::BitBtn4Click);
+    BitBtn5 = addButton(panel, QStringLiteral("BitBtn5"), QStringLiteral("Hide errors"),
+                        QStringLiteral("View/hide error window"), &TresultsForm::BitBtn5Click);
+    ComboBox1 = addBox(panel, QStringLiteral("ComboBox1"), QStringLiteral("Sort by"), ResultsSelection::SortItems,
+                       &TresultsForm::ComboBox1Change);
+    ComboBox2 = addBox(panel, QStringLiteral("ComboBox2"), QStringLiteral("Filter"), ResultsSelection::FilterItems,
+                       &TresultsForm::ComboBox2Change);
+    column->addStretch(1);
+
+    DBNavigator1 = new NavigatorBar(resultsdb, panel);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    setHint(DBNavigator1->first, QStringLiteral("First record"));
+    setHint(DBNavigator1->prior, QStringLiteral("Prior record"));
+    setHint(DBNavigator1->next, QStringLiteral("Next record"));
+    setHint(DBNavigator1->last, QStringLiteral("Last record"));
+    setHint(DBNavigator1->remove, QStringLiteral("Delete record"));
+    column->addWidget(DBNavigator1);
+    return panel;
+}
+
+FlatButton* TresultsForm::addButton(QWidget* panel, const QString& name, const QString& caption, const QString& hint,
+                                    void (TresultsForm::*handler)())
+{
+    auto* button = new FlatButton(caption, panel);
+    button->setObjectName(name);
+    button->setHint(hint);
+    button->setFaceColor(Teal);
+    button->setCaptionColor(Yellow);
+    QFont captionFont = button->font();
+    captionFont.setBold(true);
+    captionFont.setItalic(true);
+    button->setFont(captionFont);
+    connect(button, &FlatButton::clicked, this, handler);
+    panel->layout()->addWidget(button);
+    return button;
+}
+
+QComboBox* TresultsForm::addBox(QWidget* panel, const QString& name, const QString& caption, const QStringList& items,
+                                void (TresultsForm::*handler)())
+{
+    auto* label = new QLabel(caption, panel);
+    auto* box = new QComboBox(panel);
+    box->setObjectName(name);
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+    box->setEditable(false);
+    label->setBuddy(box);
+    // Only a choice the user makes runs the handler, not one set by the program.
+    connect(box, &QComboBox::activated, this, handler);
+    panel->layout()->addWidget(label);
+    panel->layout()->addWidget(box);
+    return box;
+}
+
+void TresultsForm::takeInitialSelection()
+{
+    if (initialTaken) return;
+    initialTaken = true;
+    ComboBox1->setCurrentIndex(initial.sortIndex);
+    ComboBox2->setCurrentIndex(initial.filterIndex);
+    resultsdb.setIndexName(initial.indexName.toStdString());
+}
+
+int TresultsForm::exec()
+{
+    takeInitialSelection();
+    try {
+        FormShow();
+    } catch (const store::StoreError& error) {
+        showErrorDisplay(textOf(error));
+        return Rejected;
+    }
+    setWindowState(windowState() | Qt::WindowMaximized);
+    return QDialog::exec();
+}
+
+void TresultsForm::FormShow()
+{
+    resultsdb.setActive(false);
+    resultsdb.setTableName(ProgramDir + "results.dat");
+    resultsdb.setActive(true);
+    DBGrid1->setFocus();
+}
+
+void TresultsForm::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void TresultsForm::FormClose()
+{
+    try {
+        resultsdb.setActive(false);
+    } catch (const store::StoreError& error) {
+        showErrorDisplay(textOf(error));
+    }
+}
+
+void TresultsForm::BitBtn1Click()
+{
+    done(Accepted);
+}
+
+QString TresultsForm::reportText()
+{
+    QStringList lines{QStringLiteral("Test Results"), QString(),
+                      QStringLiteral("Testee: ") + QString::fromStdString(resultsdb.ReadText("NAME"))};
+    try {
+        const std::string date = resultsdb.ReadText("TESTDATE");
+        if (!date.empty()) lines.append(QStringLiteral("Test date: ") + QString::fromStdString(date));
+    } catch (const store::StoreError&) {
+        // A date that cannot be shown leaves its line out; the rest still helps.
+    }
+    const auto value = [this](const char* caption, const char* column) {
+        return QString::fromLatin1(caption) + QString::fromStdString(resultsdb.ReadText(column));
+    };
+    lines << value("Real mode, test type: ", "TESTTYPE") << QString()
+          << value("Gross keystrokes per hour: ", "KPH") << value("Net keystrokes per hour: ", "NKPH")
+          << value("Accuracy: ", "ACCURACY") << value("Duration (minutes): ", "TIME")
+          << value("Total keystrokes: ", "TOTALKS") << value("Keystroke errors: ", "TOTERRS")
+          << value("Total fields: ", "TOTALFLDS") << value("Total field errors: ", "FLDERRS") << QString()
+          << QStringLiteral("Error logging:") << QStringLiteral("==============") << QString();
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n') + QString::fromStdString(resultsdb.ReadText("ERRORS"));
+}
+
+void TresultsForm::BitBtn2Click()
+{
+    if (resultsdb.AtEnd()) return;
+    QString text;
+    try {
+        text = reportText();
+    } catch (const store::StoreError& error) {
+        showErrorDisplay(textOf(error));
+        return;
+    }
+    if (showitForm) showitForm(text);
+}
+
+void TresultsForm::BitBtn3Click()
+{
+    printresultsform().preview(resultsdb, this);
+}
+
+void TresultsForm::BitBtn4Click()
+{
+    if (!messages().confirmBox(DeleteAllQuestion, ConfirmButtons::YesNo)) return;
+    try {
+        resultsdb.setActive(false);
+        resultsdb.setExclusive(true);
+        resultsdb.setActive(true);
+        resultsdb.RemoveAllRows();
+        resultsdb.setActive(false);
+        resultsdb.setExclusive(false);
+        resultsdb.setActive(true);
+    } catch (const store::StoreError&) {
+        try {
+            resultsdb.setActive(false);
+        } catch (const store::StoreError&) {
+            // Closing always closes; the failure shown is the one above.
+        }
+        resultsdb.setExclusive(false);
+        messages().errorBox(NoExclusiveUse);
+        done(Rejected);
+    }
+}
+
+void TresultsForm::BitBtn5Click()
+{
+    const bool show = BitBtn5->caption() == QStringLiteral("View errors");
+    BitBtn5->setCaption(show ? QStringLiteral("Hide errors") : QStringLiteral("View errors"));
+    DBRichEdit1->setVisible(show);
+}
+
+void TresultsForm::ComboBox1Change()
+{
+    try {
+        resultsdb.setIndexName(ComboBox1->currentText().toUpper().toStdString());
+    } catch (const store::StoreError& error) {
+        showErrorDisplay(textOf(error));
+    }
+}
+
+void TresultsForm::ComboBox2Change()
+{
+    try {
+        if (ComboBox2->currentIndex() <= 0) {
+            resultsdb.setFiltered(false);
+            return;
+        }
+        resultsdb.setFilter("TESTTYPE='" + ComboBox2->currentText().toLower().toStdString() + "'");
+        resultsdb.setFiltered(true);
+    } catch (const store::StoreError& error) {
+        showErrorDisplay(textOf(error));
+    }
+}
+
+bool TresultsForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress) return DBGrid1KeyDown(static_cast<QKeyEvent*>(event));
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TresultsForm::DBGrid1KeyDown(QKeyEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier) || !resultsdb.Active()) return false;
+    switch (event->key()) {
+    case Qt::Key_Home: resultsdb.GoFirst(); return true;
+    case Qt::Key_End: resultsdb.GoLast(); return true;
+    case Qt::Key_Delete: DBNavigator1->remove->click(); return true;
+    default: return false;
+    }
+}
+
+void TresultsForm::exportClick()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export results"),
+                                                      QDir(folder).filePath(QStringLiteral("results.csv")),
+                                                      QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (!path.isEmpty()) exportCsv(path);
+}
+
+bool TresultsForm::exportCsv(const QString& path)
+{
+    std::string document;
+    try {
+        document = results::csvDocument(gridTitles(), resultsdb.VisibleRows(gridColumnNames()));
+    } catch (const store::StoreError& error) {
+        messages().errorBox(textOf(error));
+        return false;
+    }
+    // Written aside and put in place whole, so a failure leaves any earlier
+    // file of that name as it was.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(document.data(), qint64(document.size())) == qint64(document.size()) &&
+        file.commit())
+        return true;
+    messages().errorBox(QStringLiteral("Unable to write ") + QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                        file.errorString());
+    return false;
+}
+
+TresultsForm::ReportWindow reportWindowOf(TshowitForm& showitForm)
+{
+    return [&showitForm](const QString& text) {
+        showitForm.clearText();
+        showitForm.setText(text);
+        showitForm.showModal();
+    };
+}

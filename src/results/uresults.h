@@ -1,0 +1,104 @@
+#pragma once
+
+// The results window: the administrator's view of the stored results. A grid
+// over results.dat in the order of the sort box and the filter of the filter
+// box, the error log of the current row in a pane below it, and a command
+// panel along the right edge: Close, the one-result report ("Print"), the
+// printed list of the rows in view ("Print all"), "Delete all", the error
+// pane toggle, the two boxes and the navigator.
+//
+// The window and its handle live for the whole run; the handle is open only
+// while the window is. The boxes, the index name, the filter and the toggle
+// keep their state from one opening to the next. The main window chooses the
+// first order and filter at start-up; the window takes them over at its
+// first opening, without running the boxes' change handlers.
+//
+// The grid's context menu exports the rows in view to a CSV file.
+
+#include <functional>
+
+#include <QDialog>
+
+#include "store/storetable.h"
+
+class BoundGridModel;
+class BoundMemo;
+class FlatButton;
+class NavigatorBar;
+class QComboBox;
+class QTableView;
+class Tprintresultsform;
+class TshowitForm;
+struct ResultsSelection;
+
+class TresultsForm : public QDialog {
+    Q_OBJECT
+
+public:
+    // Shows a report text in the result report window, modally.
+    using ReportWindow = std::function<void(const QString& text)>;
+
+    TresultsForm(const ResultsSelection& initial, std::function<Tprintresultsform&()> printresultsform,
+                 ReportWindow showitForm, store::FileSystem& files = store::systemFileSystem(),
+                 QWidget* parent = nullptr);
+    ~TresultsForm() override;
+
+    // Opens the table before the window shows; a table that cannot be opened
+    // is reported by the error display and the window does not open.
+    int exec() override;
+    void done(int result) override;
+
+    // The one-result report of the current row, as the report window shows it.
+    QString reportText();
+    // Writes the rows in view to a CSV file; false, with the failure shown,
+    // when that cannot be done.
+    bool exportCsv(const QString& path);
+
+    store::StoreTable resultsdb;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormShow();
+    void FormClose();
+    void BitBtn1Click();  // Close
+    void BitBtn2Click();  // Print: the one-result report
+    void BitBtn3Click();  // Print all: the printed list
+    void BitBtn4Click();  // Delete all
+    void BitBtn5Click();  // Hide errors / View errors
+    void ComboBox1Change();  // Sort by
+    void ComboBox2Change();  // Filter
+    bool DBGrid1KeyDown(QKeyEvent* event);
+    void DBGrid1ContextMenu(const QPoint& place);
+    void exportClick();
+
+    void buildGrid();
+    QWidget* buildPanel();
+    FlatButton* addButton(QWidget* panel, const QString& name, const QString& caption, const QString& hint,
+                          void (TresultsForm::*handler)());
+    QComboBox* addBox(QWidget* panel, const QString& name, const QString& caption, const QStringList& items,
+                      void (TresultsForm::*handler)());
+    void takeInitialSelection();
+
+    const ResultsSelection& initial;
+    bool initialTaken = false;
+    std::function<Tprintresultsform&()> printresultsform;
+    ReportWindow showitForm;
+
+    QTableView* DBGrid1;
+    BoundGridModel* gridModel;
+    BoundMemo* DBRichEdit1;
+    FlatButton* BitBtn1;
+    FlatButton* BitBtn2;
+    FlatButton* BitBtn3;
+    FlatButton* BitBtn4;
+    FlatButton* BitBtn5;
+    QComboBox* ComboBox1;
+    QComboBox* ComboBox2;
+    NavigatorBar* DBNavigator1;
+};
+
+// Shows a report in the result report window: its text replaced, then the
+// window shown modally, with its own Close and Print.
+TresultsForm::ReportWindow reportWindowOf(TshowitForm& showitForm);
