@@ -10,6 +10,9 @@
 //                                            with a filter (column = 'text') only the rows passing it
 //   tabletool info TABLE.dat                 header, columns and index descriptors as JSON
 //   tabletool verify TABLE.dat               "OK", or one line per problem (exit status 1)
+//   tabletool repair TABLE.dat               rebuilds the index file and the memo file's chains from
+//                                            the live slots (tablerepair.h), keeping a .bak copy of each
+//                                            file it rewrites; prints what it found and what it changed
 //
 // The schema file is described in schemafile.h.
 
@@ -22,6 +25,7 @@
 #include "store/storetable.h"
 #include "store/tablecheck.h"
 #include "store/tablefiles.h"
+#include "store/tablerepair.h"
 
 #include <nlohmann/json.hpp>
 
@@ -41,7 +45,8 @@ using namespace store;
 int usage()
 {
     std::cerr << "usage: tabletool create SCHEMA.json TABLE.dat | insert [--shared] TABLE.dat |"
-                 " dump [--index NAME] [--filter TEXT] TABLE.dat | info TABLE.dat | verify TABLE.dat\n";
+                 " dump [--index NAME] [--filter TEXT] TABLE.dat | info TABLE.dat | verify TABLE.dat |"
+                 " repair TABLE.dat\n";
     return 2;
 }
 
@@ -293,6 +298,15 @@ int dumpWith(const std::vector<std::string>& arguments)
     return dump(table, filter.value_or(""));
 }
 
+int repair(const std::string& table)
+{
+    RepairReport report = repairTable(systemFileSystem(), table);
+    for (const std::string& problem : report.found) std::cout << "Found: " << problem << "\n";
+    if (report.found.empty()) std::cout << "Found: no problem\n";
+    for (const std::string& change : report.changed) std::cout << "Changed: " << change << "\n";
+    return 0;
+}
+
 int run(const std::vector<std::string>& arguments)
 {
     if (arguments.size() == 3 && arguments[0] == "create") {
@@ -308,6 +322,7 @@ int run(const std::vector<std::string>& arguments)
     if (command == "dump") return dump(arguments[1]);
     if (command == "info") return info(arguments[1]);
     if (command == "verify") return verify(arguments[1]);
+    if (command == "repair") return repair(arguments[1]);
     return usage();
 }
 
