@@ -149,6 +149,21 @@ TEST_F(TableRepair, GivesAValueItsBlocksBackWhenTheirOwnerIsWrong)
     EXPECT_NE(out.find("Changed: Slot 1, column ERRORS: mended the headers of its blocks"), std::string::npos) << out;
 }
 
+TEST_F(TableRepair, DropsAValueThatNoLongerReadsBackAndKeepsItsRow)
+{
+    testing_support::patchFile(memo, 512 + 14, testing_support::littleEndian(100000, 4));  // row 1's length
+    EXPECT_NE(run("verify " + table).status, 0);
+    Outcome repaired = run("repair " + table);
+    EXPECT_EQ(repaired.status, 0) << repaired.out;
+    EXPECT_NE(repaired.out.find("Changed: Slot 1, column ERRORS: its value did not read back and was dropped"),
+              std::string::npos) << repaired.out;
+    EXPECT_EQ(run("verify " + table).out, "OK\n");
+    std::string rows = run("dump " + table).out;
+    std::string firstBefore = rowsBefore.substr(0, rowsBefore.find('\n') + 1);
+    EXPECT_EQ(rows.substr(rows.find('\n') + 1), rowsBefore.substr(firstBefore.size()));  // every other row as it was
+    EXPECT_EQ(rows.substr(0, rows.find('\n') + 1), R"({"ID":"1","NAME":"name 1","ERRORS":""})" "\n");
+}
+
 TEST_F(TableRepair, RebuildsABrokenDeletedSlotChain)
 {
     testing_support::patchFile(table, 9, testing_support::littleEndian(0, 4));  // the chain's head
