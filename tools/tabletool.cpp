@@ -1,12 +1,18 @@
 // tabletool: makes, fills, shows and checks tables of the store.
 //
 //   tabletool create SCHEMA.json TABLE.dat   make an empty table from a schema file
-//   tabletool insert TABLE.dat               append one row per JSON line on standard input
-//                                            (column name to value text); prints the count
-//   tabletool dump [--filter TEXT] TABLE.dat every live row in slot order, one JSON line each;
+//   tabletool insert [--shared] TABLE.dat    append one row per JSON line on standard input
+//                                            (column name to value text); prints the count; shared,
+//                                            under the locking protocol while other copies have it open
+//   tabletool dump [--index NAME] [--filter TEXT] TABLE.dat
+//                                            every live row in slot order, or in that index's order
+//                                            (a descending index read descending), one JSON line each;
 //                                            with a filter (column = 'text') only the rows passing it
 //   tabletool info TABLE.dat                 header, columns and index descriptors as JSON
 //   tabletool verify TABLE.dat               "OK", or one line per problem (exit status 1)
+//   tabletool repair TABLE.dat               rebuilds the index file and the memo file's chains from
+//                                            the live slots (tablerepair.h), keeping a .bak copy of each
+//                                            file it rewrites; prints what it found and what it changed
 //
 // The schema file is described in schemafile.h.
 
@@ -16,13 +22,16 @@
 #include "store/filter.h"
 #include "store/indexheader.h"
 #include "store/storeerror.h"
+#include "store/storetable.h"
 #include "store/tablecheck.h"
 #include "store/tablefiles.h"
+#include "store/tablerepair.h"
 
 #include <nlohmann/json.hpp>
 
 #include <array>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -35,8 +44,9 @@ using namespace store;
 
 int usage()
 {
-    std::cerr << "usage: tabletool create SCHEMA.json TABLE.dat | insert TABLE.dat | dump [--filter TEXT] TABLE.dat |"
-                 " info TABLE.dat | verify TABLE.dat\n";
+    std::cerr << "usage: tabletool create SCHEMA.json TABLE.dat | insert [--shared] TABLE.dat |"
+                 " dump [--index NAME] [--filter TEXT] TABLE.dat | info TABLE.dat | verify TABLE.dat |"
+                 " repair TABLE.dat\n";
     return 2;
 }
 
@@ -58,10 +68,8 @@ Value valueOfJson(const ordered_json& json)
     throw StoreError("Values are texts, numbers, booleans or null, not " + json.dump());
 }
 
-void insertLine(DataFile& data, const std::string& line)
+void insertRow(DataFile& data, const ordered_json& json)
 {
-    ordered_json json = ordered_json::parse(line);
-    if (!json.is_object()) throw StoreError("Each line must be a JSON object, not " + line);
     Row row = data.newRow();
     try {
         for (const auto& [name, value] : json.items()) {
@@ -76,24 +84,61 @@ void insertLine(DataFile& data, const std::string& line)
     }
 }
 
-int insert(const std::string& table)
+// A shared insert goes through a table handle, which takes the write lock
+// around every post and sees what the other copies wrote before it.
+void postRow(StoreTable& handle, const ordered_json& json)
 {
-    auto data = openTable(table, Sharing::Exclusive, false);
+    handle.BeginInsert();
+    try {
+        for (const auto& [name, value] : json.items()) {
+            if (value.is_string()) handle.WriteValue(name, value.get<std::string>());
+            else if (value.is_boolean()) handle.WriteValue(name, value.get<bool>());
+            else if (value.is_number_integer() && value.get<std::int64_t>() == value.get<std::int32_t>())
+                handle.WriteValue(name, value.get<std::int32_t>());
+            else if (value.is_number()) handle.WriteValue(name, value.get<double>());
+            else if (value.is_null()) handle.WriteValue(name, std::string());
+            else throw StoreError("Values are texts, numbers, booleans or null, not " + value.dump());
+        }
+        handle.PostRow();
+    } catch (...) {
+        handle.CancelRow();
+        throw;
+    }
+}
+
+// Hands each JSON line of standard input to store, then finishes; the count
+// of rows stored is printed even when one fails.
+int insertLines(const std::function<void(const ordered_json&)>& store, const std::function<void()>& finish)
+{
     long added = 0;
     std::string line;
     try {
         while (std::getline(std::cin, line)) {
             if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-            insertLine(*data, line);
+            ordered_json json = ordered_json::parse(line);
+            if (!json.is_object()) throw StoreError("Each line must be a JSON object, not " + line);
+            store(json);
             ++added;
         }
-        data->close();
+        finish();
     } catch (...) {
         std::cout << added << "\n";
         throw;
     }
     std::cout << added << "\n";
     return 0;
+}
+
+int insert(const std::string& table, bool shared)
+{
+    if (shared) {
+        StoreTable handle("tabletool");
+        handle.setTableName(table);
+        handle.setActive(true);
+        return insertLines([&](const ordered_json& json) { postRow(handle, json); }, [&] { handle.setActive(false); });
+    }
+    auto data = openTable(table, Sharing::Exclusive, false);
+    return insertLines([&](const ordered_json& json) { insertRow(*data, json); }, [&] { data->close(); });
 }
 
 // With a filter text, only the rows that pass it, as a table handle with
@@ -113,6 +158,28 @@ int dump(const std::string& table, const std::string& filter = "")
         ordered_json json = ordered_json::object();
         for (const Column& column : data->columns())
             json[column.name] = textOf(column, data->value(row, column.number));
+        std::cout << json.dump(-1, ' ', false, ordered_json::error_handler_t::replace) << "\n";
+    }
+    return 0;
+}
+
+// In an index's order the rows are those a read-only table handle shows
+// with that index (and filter) chosen, so a descending index reads descending.
+int dumpInOrder(const std::string& table, const std::string& index, const std::string& filter)
+{
+    StoreTable handle("tabletool");
+    handle.setTableName(table);
+    handle.setReadOnly(true);
+    handle.setIndexName(index);
+    handle.setActive(true);
+    if (!filter.empty()) {
+        handle.setFilter(filter);
+        handle.setFiltered(true);
+    }
+    std::vector<std::string> names = handle.ColumnNames();
+    for (handle.GoFirst(); !handle.AtEnd(); handle.GoNext()) {
+        ordered_json json = ordered_json::object();
+        for (const std::string& name : names) json[name] = handle.ReadText(name);
         std::cout << json.dump(-1, ' ', false, ordered_json::error_handler_t::replace) << "\n";
     }
     return 0;
@@ -215,20 +282,47 @@ int verify(const std::string& table)
     return problems.empty() ? 0 : 1;
 }
 
+// dump with its options, in any order, before the table name.
+int dumpWith(const std::vector<std::string>& arguments)
+{
+    std::optional<std::string> index, filter;
+    std::size_t at = 1;
+    for (; at + 1 < arguments.size(); at += 2) {
+        if (arguments[at] == "--index" && !index) index = arguments[at + 1];
+        else if (arguments[at] == "--filter" && !filter) filter = arguments[at + 1];
+        else return usage();
+    }
+    if (at + 1 != arguments.size()) return usage();
+    const std::string& table = arguments[at];
+    if (index) return dumpInOrder(table, *index, filter.value_or(""));
+    return dump(table, filter.value_or(""));
+}
+
+int repair(const std::string& table)
+{
+    RepairReport report = repairTable(systemFileSystem(), table);
+    for (const std::string& problem : report.found) std::cout << "Found: " << problem << "\n";
+    if (report.found.empty()) std::cout << "Found: no problem\n";
+    for (const std::string& change : report.changed) std::cout << "Changed: " << change << "\n";
+    return 0;
+}
+
 int run(const std::vector<std::string>& arguments)
 {
     if (arguments.size() == 3 && arguments[0] == "create") {
         createTable(systemFileSystem(), arguments[2], tools::readSchemaFile(arguments[1]));
         return 0;
     }
-    if (arguments.size() == 4 && arguments[0] == "dump" && arguments[1] == "--filter")
-        return dump(arguments[3], arguments[2]);
+    if (!arguments.empty() && arguments[0] == "dump" && arguments.size() > 2) return dumpWith(arguments);
+    if (arguments.size() == 3 && arguments[0] == "insert" && arguments[1] == "--shared")
+        return insert(arguments[2], true);
     if (arguments.size() != 2) return usage();
     const std::string& command = arguments[0];
-    if (command == "insert") return insert(arguments[1]);
+    if (command == "insert") return insert(arguments[1], false);
     if (command == "dump") return dump(arguments[1]);
     if (command == "info") return info(arguments[1]);
     if (command == "verify") return verify(arguments[1]);
+    if (command == "repair") return repair(arguments[1]);
     return usage();
 }
 

@@ -1,5 +1,6 @@
 // tabletool run as a program: create, insert, dump, info and verify.
 
+#include "store/storetable.h"
 #include "support/tables.h"
 #include "support/tempdir.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -167,4 +169,48 @@ TEST_F(TableTool, ABadSchemaIsRefusedAndLeavesNoFile)
     EXPECT_EQ(created.errors, "The size of column A must be 1 to 250, not 300\n");
     EXPECT_FALSE(std::filesystem::exists(table));
     EXPECT_EQ(run("frobnicate " + table).status, 2);
+}
+
+TEST_F(TableTool, SharedInsertsFromThreeProcessesStoreEveryRowOnce)
+{
+    writeSchema(resultsSchema);
+    ASSERT_EQ(run("create " + schema + " " + table).status, 0);
+    // Another copy has the table open all the while: an exclusive insert is refused.
+    store::StoreTable reader("resultsdb");
+    reader.setTableName(table);
+    reader.setActive(true);
+    EXPECT_NE(run("insert " + table, "{\"NAME\": \"x\"}\n").status, 0);
+
+    const int writers = 3, rows = 80;
+    std::string command;
+    for (int writer = 0; writer < writers; ++writer) {
+        std::string input;
+        for (int row = 0; row < rows; ++row) {
+            std::string name = "w" + std::to_string(writer) + "-" + std::to_string(row);
+            input += "{\"NAME\": \"" + name + "\", \"TOTALKS\": " + std::to_string(row) + ", \"ERRORS\": \"log of " +
+                     name + "\"}\n";
+        }
+        std::string in = dir.file("in" + std::to_string(writer)), out = dir.file("out" + std::to_string(writer));
+        testing_support::writeFile(in, std::vector<std::uint8_t>(input.begin(), input.end()));
+        command += std::string(TABLETOOL) + " insert --shared " + table + " < " + in + " > " + out + " 2>&1 & p" +
+                   std::to_string(writer) + "=$!; ";
+    }
+    command += "wait $p0 && wait $p1 && wait $p2";
+    int status = std::system(("bash -c '" + command + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << slurp(dir.file("out0")) << slurp(dir.file("out1")) << slurp(dir.file("out2"));
+    for (int writer = 0; writer < writers; ++writer)
+        EXPECT_EQ(slurp(dir.file("out" + std::to_string(writer))), std::to_string(rows) + "\n");
+    EXPECT_EQ(reader.RowCount(), writers * rows);  // the open copy sees them too
+    reader.setActive(false);
+
+    std::map<std::string, int> seen;
+    for (const json& row : lines(run("dump " + table).out)) {
+        std::string name = row["NAME"];
+        ++seen[name];
+        EXPECT_EQ(row["ERRORS"], "log of " + name);
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(writers * rows));
+    for (const auto& [name, count] : seen) EXPECT_EQ(count, 1) << name;
+    EXPECT_EQ(run("verify " + table).out, "OK\n");
 }

@@ -1,0 +1,347 @@
+#include "store/tablerepair.h"
+
+#include "store/bytes.h"
+#include "store/datafile.h"
+#include "store/storeerror.h"
+#include "store/tablecheck.h"
+#include "store/tableindexes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace store {
+
+namespace {
+
+using Slots = std::vector<std::vector<std::uint8_t>>;  // slots[n - 1] is slot n
+
+std::string slotTitle(std::int32_t slot) { return "Slot " + std::to_string(slot); }
+
+// The checks whose findings the report starts with; a check that cannot run
+// at all is a finding too.
+void addFindings(std::vector<std::string>& found, const std::function<std::vector<std::string>()>& check)
+{
+    try {
+        for (std::string& problem : check()) found.push_back(std::move(problem));
+    } catch (const StoreError& error) {
+        found.push_back(error.what());
+    }
+}
+
+class Repair {
+public:
+    Repair(FileSystem& files, DataFile& data) : files_(files), data_(data) {}
+
+    RepairReport run();
+
+private:
+    std::int64_t slotOffset(std::int32_t slot) const
+    {
+        return DataHeaderSize + std::int64_t{ColumnDefinitionSize} * static_cast<std::int64_t>(data_.columns().size()) +
+               std::int64_t{slot - 1} * data_.header().slotSize;
+    }
+    void backUp(File& file, const std::string& path);
+
+    void repairSlots();
+    void repairDeletedChain();
+    void writeDataFile();
+
+    void repairMemoFile();
+    bool keepValue(std::int32_t slot, const Column& column, std::int32_t first);
+    std::vector<std::uint8_t> readBlockHeader(std::int32_t offset);
+    bool setBlockHeader(std::int32_t offset, std::int32_t previous, std::int32_t next, std::uint16_t used,
+                        std::int32_t owner, std::int32_t length);
+    void repairFreeChain();
+    void writeMemoFile();
+
+    void rebuildIndexFile();
+
+    FileSystem& files_;
+    DataFile& data_;
+    RepairReport report_;
+    Slots slots_;
+    std::set<std::int32_t> changedSlots_;
+    std::int32_t deletedChain_ = 0;
+    bool dataHeaderChanged_ = false;
+
+    // The memo file as it will be.
+    std::int64_t memoEnd_ = 0;
+    std::int32_t freeHead_ = 0;
+    std::map<std::int32_t, std::vector<std::uint8_t>> blockHeaders_;  // every block's header
+    std::set<std::int32_t> changedBlocks_;
+    std::set<std::int32_t> usedBlocks_;
+    bool memoHeaderChanged_ = false;
+};
+
+RepairReport Repair::run()
+{
+    addFindings(report_.found, [&] { return checkDataFile(data_); });
+    addFindings(report_.found, [&] { return checkMemoFile(data_); });
+    addFindings(report_.found, [&] { return checkIndexFile(data_); });
+    for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot) slots_.push_back(data_.readRow(slot).image);
+    repairSlots();
+    repairDeletedChain();
+    if (data_.memo()) repairMemoFile();
+    writeDataFile();
+    if (data_.memo()) writeMemoFile();
+    rebuildIndexFile();
+    return report_;
+}
+
+void Repair::backUp(File& file, const std::string& path)
+{
+    std::vector<std::uint8_t> content(static_cast<std::size_t>(sizeOrFail(file, data_.name())));
+    readOrFail(file, 0, content.data(), static_cast<std::int64_t>(content.size()), data_.name());
+    std::string copy = backupName(path);
+    if (files_.exists(copy) && !files_.remove(copy)) throw StoreError("Cannot replace the backup copy " + copy);
+    OpenStatus status = OpenStatus::Ok;
+    std::unique_ptr<File> backup = files_.create(copy, status);
+    if (!backup) throw StoreError("Cannot make the backup copy " + copy);
+    writeOrFail(*backup, 0, content.data(), static_cast<std::int64_t>(content.size()), data_.name());
+    if (!backup->flush()) throw StoreError("Error writing to data file " + data_.name());
+    report_.changed.push_back("Kept a copy of " + path + " as " + copy);
+}
+
+// ---- 1. Data file ----------------------------------------------------------------
+
+void Repair::repairSlots()
+{
+    for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot) {
+        std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(slot - 1)];
+        if (image[slot::State] != slot::InUse && image[slot::State] != slot::Deleted) {
+            report_.changed.push_back(slotTitle(slot) + ": state byte " + std::to_string(image[slot::State]) +
+                                      " made deleted");
+            image[slot::State] = slot::Deleted;
+            changedSlots_.insert(slot);
+        }
+        if (image[slot::State] == slot::InUse && bytes::getI32(image.data() + slot::Link) != slot) {
+            report_.changed.push_back(slotTitle(slot) + ": given its own number again");
+            bytes::putI32(image.data() + slot::Link, slot);
+            changedSlots_.insert(slot);
+        }
+    }
+}
+
+void Repair::repairDeletedChain()
+{
+    std::set<std::int32_t> deleted;
+    for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot)
+        if (slots_[static_cast<std::size_t>(slot - 1)][slot::State] == slot::Deleted) deleted.insert(slot);
+    std::set<std::int32_t> met;
+    bool sound = true;
+    for (std::int32_t slot = data_.header().deletedChain; slot != 0 && sound;) {
+        sound = deleted.count(slot) != 0 && met.insert(slot).second;
+        if (sound) slot = bytes::getI32(slots_[static_cast<std::size_t>(slot - 1)].data() + slot::Link);
+    }
+    deletedChain_ = data_.header().deletedChain;
+    if (sound && met.size() == deleted.size()) return;
+    std::int32_t next = 0;
+    for (auto slot = deleted.rbegin(); slot != deleted.rend(); ++slot) {
+        std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(*slot - 1)];
+        if (bytes::getI32(image.data() + slot::Link) != next) {
+            bytes::putI32(image.data() + slot::Link, next);
+            changedSlots_.insert(*slot);
+        }
+        next = *slot;
+    }
+    deletedChain_ = next;
+    dataHeaderChanged_ = true;
+    report_.changed.push_back("Rebuilt the deleted-slot chain through " + std::to_string(deleted.size()) +
+                              " deleted slots");
+}
+
+void Repair::writeDataFile()
+{
+    if (changedSlots_.empty() && !dataHeaderChanged_) return;
+    File& file = data_.diskFile();
+    backUp(file, data_.name());
+    for (std::int32_t slot : changedSlots_) {
+        const std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(slot - 1)];
+        writeOrFail(file, slotOffset(slot), image.data(), static_cast<std::int64_t>(image.size()), data_.name());
+    }
+    std::uint8_t header[DataHeaderSize];
+    readOrFail(file, 0, header, DataHeaderSize, data_.name());
+    bytes::putI32(header + dataheader::ChangeCounter, bytes::getI32(header + dataheader::ChangeCounter) + 1);
+    bytes::putI32(header + dataheader::DeletedChain, deletedChain_);
+    writeOrFail(file, 0, header, DataHeaderSize, data_.name());
+    if (!file.flush()) throw StoreError("Error writing to data file " + data_.name());
+    report_.changed.push_back("Rewrote " + std::to_string(changedSlots_.size()) + " slots and the header of " +
+                              data_.name());
+}
+
+// ---- 2. Memo file ----------------------------------------------------------------
+
+std::vector<std::uint8_t> Repair::readBlockHeader(std::int32_t offset)
+{
+    std::vector<std::uint8_t> header(BlockHeaderSize);
+    readOrFail(data_.memo()->diskFile(), offset, header.data(), BlockHeaderSize, data_.name());
+    return header;
+}
+
+// Says whether the header was not so before.
+bool Repair::setBlockHeader(std::int32_t offset, std::int32_t previous, std::int32_t next, std::uint16_t used,
+                            std::int32_t owner, std::int32_t length)
+{
+    std::vector<std::uint8_t> header(BlockHeaderSize);
+    bytes::putI32(header.data() + blockheader::Previous, previous);
+    bytes::putI32(header.data() + blockheader::Next, next);
+    bytes::putU16(header.data() + blockheader::Used, used);
+    bytes::putI32(header.data() + blockheader::Owner, owner);
+    bytes::putI32(header.data() + blockheader::Length, length);
+    if (blockHeaders_[offset] == header) return false;
+    blockHeaders_[offset] = header;
+    changedBlocks_.insert(offset);
+    return true;
+}
+
+void Repair::repairMemoFile()
+{
+    MemoFile& memo = *data_.memo();
+    const std::int64_t blockSize = memo.blockSize();
+    std::int64_t length = sizeOrFail(memo.diskFile(), data_.name());
+    memoEnd_ = MemoHeaderSize + std::max<std::int64_t>(0, (length - MemoHeaderSize) / blockSize) * blockSize;
+    if (memoEnd_ != memo.header().endOfFile) {
+        report_.changed.push_back("Set the memo file's end of file to " + std::to_string(memoEnd_) + " from " +
+                                  std::to_string(memo.header().endOfFile));
+        memoHeaderChanged_ = true;
+    }
+    for (std::int64_t offset = MemoHeaderSize; offset < memoEnd_; offset += blockSize)
+        blockHeaders_[static_cast<std::int32_t>(offset)] = readBlockHeader(static_cast<std::int32_t>(offset));
+    for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot) {
+        std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(slot - 1)];
+        if (image[slot::State] != slot::InUse) continue;
+        for (const Column& column : data_.columns()) {
+            std::uint8_t* place = image.data() + column.offset;
+            if (!column.isBlob() || place[0] == 0) continue;
+            if (keepValue(slot, column, bytes::getI32(place + 1))) continue;
+            std::memset(place, 0, static_cast<std::size_t>(column.physicalSize) + 1);
+            changedSlots_.insert(slot);
+            report_.changed.push_back(slotTitle(slot) + ", column " + column.name +
+                                      ": its value did not read back and was dropped");
+        }
+    }
+    repairFreeChain();
+}
+
+// Keeps the value's blocks when its chain reads back whole, mending their
+// owner and back links; says whether it did.
+bool Repair::keepValue(std::int32_t slot, const Column& column, std::int32_t first)
+{
+    const std::int64_t dataSize = data_.memo()->blockSize() - BlockHeaderSize;
+    auto isBlock = [&](std::int32_t offset) { return blockHeaders_.count(offset) != 0 && !usedBlocks_.count(offset); };
+    if (!isBlock(first)) return false;
+    std::int32_t length = bytes::getI32(blockHeaders_[first].data() + blockheader::Length);
+    if (length <= 0) return false;
+    std::vector<std::int32_t> chain{first};
+    std::int64_t needed = (length + dataSize - 1) / dataSize;
+    while (static_cast<std::int64_t>(chain.size()) < needed) {
+        std::int32_t next = bytes::getI32(blockHeaders_[chain.back()].data() + blockheader::Next);
+        if (!isBlock(next) || std::find(chain.begin(), chain.end(), next) != chain.end()) return false;
+        chain.push_back(next);
+    }
+    bool mended = false;
+    std::int64_t remaining = length;
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        std::int32_t previous = i == 0 ? 0 : chain[i - 1];
+        std::int32_t next = i + 1 == chain.size() ? 0 : chain[i + 1];
+        auto used = static_cast<std::uint16_t>(std::min(remaining, dataSize));
+        remaining -= used;
+        mended |= setBlockHeader(chain[i], previous, next, used, slot, i == 0 ? length : 0);
+        usedBlocks_.insert(chain[i]);
+    }
+    if (mended)
+        report_.changed.push_back(slotTitle(slot) + ", column " + column.name + ": mended the headers of its blocks");
+    return true;
+}
+
+void Repair::repairFreeChain()
+{
+    std::set<std::int32_t> free;
+    for (const auto& [offset, header] : blockHeaders_)
+        if (!usedBlocks_.count(offset)) free.insert(offset);
+    std::set<std::int32_t> met;
+    bool sound = true;
+    for (std::int32_t offset = data_.memo()->header().freeHead; offset != 0 && sound;) {
+        sound = free.count(offset) != 0 && met.insert(offset).second;
+        if (sound) offset = bytes::getI32(blockHeaders_[offset].data() + blockheader::Next);
+    }
+    freeHead_ = data_.memo()->header().freeHead;
+    if (sound && met.size() == free.size()) return;
+    std::int32_t next = 0;
+    for (auto offset = free.rbegin(); offset != free.rend(); ++offset) {
+        setBlockHeader(*offset, 0, next, 0, 0, 0);
+        next = *offset;
+    }
+    freeHead_ = next;
+    memoHeaderChanged_ = true;
+    report_.changed.push_back("Rebuilt the memo file's free chain through " + std::to_string(free.size()) +
+                              " blocks, " + std::to_string(free.size() - std::min(free.size(), met.size())) +
+                              " of them neither in a value nor free before");
+}
+
+void Repair::writeMemoFile()
+{
+    if (changedBlocks_.empty() && !memoHeaderChanged_) return;
+    File& file = data_.memo()->diskFile();
+    backUp(file, data_.fileNames().memo);
+    for (std::int32_t offset : changedBlocks_)
+        writeOrFail(file, offset, blockHeaders_[offset].data(), BlockHeaderSize, data_.name());
+    std::uint8_t header[MemoHeaderSize];
+    readOrFail(file, 0, header, MemoHeaderSize, data_.name());
+    bytes::putI32(header + memoheader::ChangeCounter, bytes::getI32(header + memoheader::ChangeCounter) + 1);
+    bytes::putI32(header + memoheader::FreeHead, freeHead_);
+    bytes::putI32(header + memoheader::EndOfFile, static_cast<std::int32_t>(memoEnd_));
+    writeOrFail(file, 0, header, MemoHeaderSize, data_.name());
+    truncateOrFail(file, memoEnd_, data_.name());
+    if (!file.flush()) throw StoreError("Error writing to data file " + data_.name());
+    report_.changed.push_back("Rewrote " + std::to_string(changedBlocks_.size()) + " block headers and the header of " +
+                              data_.fileNames().memo);
+}
+
+// ---- 3. Index file ---------------------------------------------------------------
+
+void Repair::rebuildIndexFile()
+{
+    IndexFile& index = dynamic_cast<TableIndexes&>(data_.indexes()).file();
+    backUp(index.diskFile(), data_.fileNames().index);
+    index.empty();
+    std::int32_t rows = 0;
+    for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot) {
+        const std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(slot - 1)];
+        bool inUse = image[slot::State] == slot::InUse;
+        if (index.primaryHasKeyColumns())
+            index.insert(DeletedSlotDescriptor, deletedSlotKey(image[slot::State], bytes::getI32(image.data() + slot::RowId)),
+                         slot);
+        if (!inUse) continue;
+        ++rows;
+        if (index.primaryHasKeyColumns())
+            index.insert(PrimaryIndex, index.keyBuilder(PrimaryIndex).build(image.data()), slot);
+        for (int secondary = 1; secondary <= index.secondaryCount(); ++secondary)
+            index.insert(secondary, index.keyBuilder(secondary).build(image.data()), slot);
+    }
+    index.addRows(rows);
+    index.writeBack();
+    if (!index.diskFile().flush()) throw StoreError("Error writing to data file " + data_.name());
+    report_.changed.push_back("Rebuilt " + data_.fileNames().index + ": " +
+                              std::to_string(index.secondaryCount() + 1) + " indexes and the deleted-slot index over " +
+                              std::to_string(rows) + " rows");
+}
+
+}  // namespace
+
+std::string backupName(const std::string& path) { return path + ".bak"; }
+
+RepairReport repairTable(FileSystem& files, const std::string& tableName)
+{
+    DataFileOptions options;
+    options.mode.sharing = Sharing::Exclusive;
+    std::unique_ptr<DataFile> data = DataFile::open(files, tableName, options);
+    RepairReport report = Repair(files, *data).run();
+    data->close();
+    return report;
+}
+
+}  // namespace store
