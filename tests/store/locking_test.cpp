@@ -1,11 +1,18 @@
 #include "store/locking.h"
 #include "store/storeerror.h"
+#include "store/storetable.h"
 #include "support/faultyfilesystem.h"
+#include "support/tables.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <functional>
+#include <optional>
+#include <utility>
 
 using namespace store;
 using testing_support::FaultyFileSystem;
@@ -63,6 +70,68 @@ std::string messageOf(const std::function<void()>& action)
     }
     return "";
 }
+
+// The lock regions as the table files' layout sets them out, written out
+// here rather than taken from the store's constants, so that a change of the
+// bytes every copy of the program agrees on shows as a failure.
+constexpr std::int64_t DataSemaphoreByte = 2147483647;
+constexpr std::int64_t RowOneByte = 2147483645;                  // 2147483646 - 1
+constexpr std::int64_t LastTableRow = 100000001;
+constexpr std::int64_t LastTableRowByte = 2047483645;            // 2147483646 - 100000001
+constexpr std::int64_t TableLockStart = 2047483645;
+constexpr std::int64_t TableLockLength = 100000001;
+constexpr std::int64_t WriteRegionStart = 2147418112;            // 7FFF0000
+constexpr std::int64_t WriteRegionLength = 65535;
+constexpr std::int64_t HighestReaderByte = 2147483646;           // 2147483647 - 1
+constexpr std::int64_t LowestReaderByte = 2147418113;            // 2147483647 - 65534
+
+using Region = std::pair<std::int64_t, std::int64_t>;  // start, length
+
+// A lock of the test's own on a table file, through an open file of its own,
+// so that it meets the store's locks as another copy's would.
+class LockProbe {
+public:
+    explicit LockProbe(const std::string& path) : descriptor_(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {}
+    ~LockProbe()
+    {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    LockProbe(const LockProbe&) = delete;
+    LockProbe& operator=(const LockProbe&) = delete;
+
+    // The lock another open file holds within the range (length 0: to the
+    // end of all offsets), if any.
+    std::optional<Region> heldWithin(std::int64_t start, std::int64_t length) const
+    {
+        struct flock query = rangeOf(F_WRLCK, start, length);
+        if (::fcntl(descriptor_, F_OFD_GETLK, &query) != 0) ADD_FAILURE() << "F_OFD_GETLK failed";
+        if (query.l_type == F_UNLCK) return std::nullopt;
+        return Region{query.l_start, query.l_len};
+    }
+    std::optional<Region> heldAnywhere() const { return heldWithin(0, 0); }
+    bool take(std::int64_t start, std::int64_t length)
+    {
+        struct flock region = rangeOf(F_WRLCK, start, length);
+        return ::fcntl(descriptor_, F_OFD_SETLK, &region) == 0;
+    }
+    void drop(std::int64_t start, std::int64_t length)
+    {
+        struct flock region = rangeOf(F_UNLCK, start, length);
+        ::fcntl(descriptor_, F_OFD_SETLK, &region);
+    }
+
+private:
+    static struct flock rangeOf(short type, std::int64_t start, std::int64_t length)
+    {
+        struct flock region {};
+        region.l_type = type;
+        region.l_whence = SEEK_SET;
+        region.l_start = start;
+        region.l_len = length;
+        return region;
+    }
+    int descriptor_;
+};
 
 }  // namespace
 
@@ -175,4 +244,113 @@ TEST_F(LockingTest, DisabledLocksNeverTouchTheFiles)
     locks.unlockWrite();
     locks.unlockRead();
     EXPECT_EQ(files.plan.calls, before);
+}
+
+TEST_F(LockingTest, RowOneAndTheLastRowLockTheirOwnBytesWhichTheTableLockCovers)
+{
+    FileSet set = openSet();
+    TableLocks locks("t.dat", *set.data, *set.index, set.memo.get(), true, clock);
+    LockProbe other(dir.file("t.dat"));
+    const std::string rowRefused = "Record in data file t.dat is in use by another user";
+    const std::string tableRefused = "The data file t.dat is already locked by another user";
+    for (auto [slot, byte] : {std::pair{std::int32_t{1}, RowOneByte}, std::pair{std::int32_t{LastTableRow}, LastTableRowByte}}) {
+        SCOPED_TRACE("row " + std::to_string(slot));
+        locks.lockRow(slot, 0, 100);
+        EXPECT_EQ(other.heldAnywhere(), Region(byte, 1));
+        EXPECT_FALSE(other.take(TableLockStart, TableLockLength));
+        locks.unlockRow(slot);
+        EXPECT_EQ(other.heldAnywhere(), std::nullopt);
+
+        ASSERT_TRUE(other.take(byte, 1));
+        EXPECT_EQ(messageOf([&] { locks.lockRow(slot, 0, 100); }), rowRefused);
+        EXPECT_EQ(messageOf([&] { locks.lockTable(0, 100); }), tableRefused);
+        other.drop(byte, 1);
+    }
+
+    // Against another copy's table lock: the rows it covers are refused, the
+    // row after the last one it covers is not.
+    ASSERT_TRUE(other.take(TableLockStart, TableLockLength));
+    EXPECT_EQ(messageOf([&] { locks.lockRow(1, 0, 100); }), rowRefused);
+    EXPECT_EQ(messageOf([&] { locks.lockRow(LastTableRow, 0, 100); }), rowRefused);
+    locks.lockRow(LastTableRow + 1, 0, 100);
+    EXPECT_EQ(other.heldWithin(LastTableRowByte - 1, 1), Region(LastTableRowByte - 1, 1));
+    locks.unlockRow(LastTableRow + 1);
+    other.drop(TableLockStart, TableLockLength);
+
+    locks.lockTable(0, 100);
+    EXPECT_EQ(other.heldAnywhere(), Region(TableLockStart, TableLockLength));
+    EXPECT_TRUE(other.take(LastTableRowByte - 1, 1));
+    EXPECT_TRUE(other.take(RowOneByte + 1, 1));
+    EXPECT_TRUE(other.take(DataSemaphoreByte, 1));
+}
+
+TEST_F(LockingTest, ReaderBytesLieWithinTheWriteRegionsAndAWriterWaitsForEitherEndOfThem)
+{
+    FileSet set = openSet();
+    TableLocks locks("t.dat", *set.data, *set.index, set.memo.get(), true, clock);
+    LockProbe data(dir.file("t.dat")), index(dir.file("t.IDX")), memo(dir.file("t.BLB"));
+    for (int round = 0; round < 50; ++round) {
+        locks.lockRead();
+        for (LockProbe* file : {&index, &memo}) {
+            std::optional<Region> reader = file->heldAnywhere();
+            ASSERT_TRUE(reader);
+            EXPECT_EQ(reader->second, 1);
+            EXPECT_GE(reader->first, LowestReaderByte);
+            EXPECT_LE(reader->first, HighestReaderByte);
+            EXPECT_FALSE(file->take(WriteRegionStart, WriteRegionLength));
+        }
+        EXPECT_EQ(data.heldAnywhere(), std::nullopt);
+        locks.unlockRead();
+    }
+
+    // Another copy's reader on the highest byte of the index file, then on
+    // the lowest of the memo file: the write lock waits for each to let go.
+    for (auto [file, byte] : {std::pair{&index, HighestReaderByte}, std::pair{&memo, LowestReaderByte}}) {
+        ASSERT_TRUE(file->take(byte, 1));
+        clock.sleeps = 0;
+        clock.onSleep = [&, file = file, byte = byte] {
+            if (clock.sleeps == 3) file->drop(byte, 1);
+        };
+        locks.lockWrite();
+        clock.onSleep = nullptr;
+        EXPECT_EQ(clock.sleeps, 3);
+        EXPECT_EQ(data.heldAnywhere(), Region(DataSemaphoreByte, 1));
+        EXPECT_EQ(index.heldAnywhere(), Region(WriteRegionStart, WriteRegionLength));
+        EXPECT_EQ(memo.heldAnywhere(), Region(WriteRegionStart, WriteRegionLength));
+        locks.unlockWrite();
+    }
+
+    // While another copy writes, no read lock is had, however long it tries.
+    ASSERT_TRUE(index.take(WriteRegionStart, WriteRegionLength));
+    clock.sleeps = 0;
+    EXPECT_EQ(messageOf([&] { locks.lockRead(); }), "General lock failure with data file t.dat");
+    EXPECT_EQ(clock.sleeps, PageLockTries);
+    index.drop(WriteRegionStart, WriteRegionLength);
+    ASSERT_TRUE(data.take(DataSemaphoreByte, 1));
+    EXPECT_EQ(messageOf([&] { locks.lockWrite(); }), "General lock failure with data file t.dat");
+}
+
+// The same bytes through a table a user edits: the lock layer is handed the
+// data file, not another of the table's files.
+TEST(TableLockBytes, EditingRowOneHoldsItsByteInTheDataFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.dat");
+    using testing_support::columnSchema;
+    createTable(systemFileSystem(), path, testing_support::schemaOf({columnSchema("NAME", "string", 20)}));
+    StoreTable table("Results");
+    table.setTableName(path);
+    table.setLockRetryCount(0);
+    table.setActive(true);
+    table.BeginInsert();
+    table.WriteValue("NAME", "first");
+    table.PostRow();
+    LockProbe other(path);
+    table.GoFirst();
+    table.BeginEdit();
+    EXPECT_EQ(other.heldAnywhere(), Region(RowOneByte, 1));
+    table.CancelRow();
+    ASSERT_TRUE(other.take(RowOneByte, 1));
+    EXPECT_EQ(testing_support::failureOf([&] { table.BeginEdit(); }),
+              "Record in data file " + path + " is in use by another user");
 }
