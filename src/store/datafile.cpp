@@ -413,7 +413,7 @@ void DataFile::writeHeader()
     header_.lastUpdate = lastUpdateStampOf(currentDateTime());
     std::uint8_t image[DataHeaderSize];
     encodeDataHeader(header_, image);
-    headerWriteTried_ = true;
+    undo_.noteHeaderWrite();
     writeOrFail(*file_, 0, image, DataHeaderSize, name());
     headerChanged_ = false;
 }
@@ -774,7 +774,7 @@ void DataFile::empty()
     emptied.lastUpdate = lastUpdateStampOf(currentDateTime());
     std::uint8_t image[DataHeaderSize];
     encodeDataHeader(emptied, image);
-    headerWriteTried_ = true;
+    undo_.noteHeaderWrite();
     writeOrFail(*file_, 0, image, DataHeaderSize, name());
     truncateOrFail(*file_, slotsStart_, name());
     operation.commit();
@@ -796,15 +796,9 @@ void DataFile::writeBackAll()
     if (headerChanged_) writeHeader();
 }
 
-// Every operation writes the header in a shared open, so that other
-// processes see by its counter that the table changed.
 void DataFile::beginOperation()
 {
-    headerBefore_ = header_;
-    headerChangedBefore_ = headerChanged_;
-    headerWriteTried_ = false;
-    headerChanged_ = true;
-    slots_->beginOperation();
+    undo_.begin(*slots_, header_, headerChanged_);
     if (memo_) memo_->beginOperation();
     indexes_->beginOperation();
 }
@@ -818,18 +812,19 @@ void DataFile::endOperation()
 
 void DataFile::rollBack() noexcept
 {
-    const std::size_t size = header_.slotSize;
-    slots_->rollBack([this, size](std::int64_t unit, const std::uint8_t* image) {
-        return writeExact(*file_, slotOffset(static_cast<std::int32_t>(unit)), image, static_cast<std::int64_t>(size));
-    });
-    if (slots_->wroteNewUnits()) file_->truncate(slotOffset(headerBefore_.nextSlot));
-    header_ = headerBefore_;
-    headerChanged_ = headerChangedBefore_;
-    if (headerWriteTried_) {
-        std::uint8_t image[DataHeaderSize];
-        encodeDataHeader(header_, image);
-        if (!writeExact(*file_, 0, image, DataHeaderSize)) headerChanged_ = true;
-    }
+    const std::int64_t size = header_.slotSize;
+    undo_.rollBack(
+        *slots_,
+        [this, size](std::int64_t unit, const std::uint8_t* image) {
+            return writeExact(*file_, slotOffset(static_cast<std::int32_t>(unit)), image, size);
+        },
+        [this](const DataHeader& before) { file_->truncate(slotOffset(before.nextSlot)); },
+        header_, headerChanged_,
+        [this](DataHeader& header) {
+            std::uint8_t image[DataHeaderSize];
+            encodeDataHeader(header, image);
+            return writeExact(*file_, 0, image, DataHeaderSize);
+        });
     if (memo_) memo_->rollBack();
     indexes_->rollBack();
 }

@@ -87,6 +87,7 @@
 #include "store/file.h"
 #include "store/localehook.h"
 #include "store/memofile.h"
+#include "store/operationundo.h"
 #include "store/passwords.h"
 #include "store/rowindexes.h"
 #include "store/schema.h"
@@ -330,10 +331,7 @@ private:
     std::unique_ptr<MemoFile> memo_;
     ReadGuard readGuard_;
 
-    // The operation in progress.
-    DataHeader headerBefore_;
-    bool headerChangedBefore_ = false;
-    bool headerWriteTried_ = false;
+    OperationUndo<DataHeader> undo_;  // the operation in progress
 };
 
 }  // namespace store

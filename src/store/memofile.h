@@ -44,6 +44,7 @@
 
 #include "store/buffercache.h"
 #include "store/file.h"
+#include "store/operationundo.h"
 #include "store/tablefiles.h"
 
 #include <array>
@@ -193,10 +194,7 @@ private:
     std::int64_t stagedOffset_ = 0;
     std::vector<std::uint8_t> staged_;
 
-    // The operation in progress.
-    MemoHeader headerBefore_;
-    bool headerChangedBefore_ = false;
-    bool headerWriteTried_ = false;
+    OperationUndo<MemoHeader> undo_;  // the operation in progress
 };
 
 }  // namespace store

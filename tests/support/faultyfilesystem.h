@@ -20,6 +20,7 @@ enum class Fault { None, Error, ShortTransfer, DiskFull };
 struct FaultPlan {
     Fault fault = Fault::None;
     long atCall = -1;  // the 0-based call that goes wrong
+    bool lasting = false;  // every call from atCall on goes wrong, as a disk that has died
     long calls = 0;    // calls seen so far (opens, reads, writes, sizes, truncates, flushes, locks)
     bool fired = false;
     std::string firedOn;  // the kind of call spoiled: "open", "read", "write", "size", ...
@@ -28,15 +29,16 @@ struct FaultPlan {
     bool spoil(const char* kind)
     {
         long index = calls++;
-        if (fault == Fault::None || index != atCall) return false;
+        if (fault == Fault::None || index < atCall || (index > atCall && !lasting)) return false;
+        if (!fired) firedOn = kind;  // the first spoiled call is the one that matters
         fired = true;
-        firedOn = kind;
         return true;
     }
-    void arm(Fault kind, long call)
+    void arm(Fault kind, long call, bool forGood = false)
     {
         fault = kind;
         atCall = call;
+        lasting = forGood;
         calls = 0;
         fired = false;
         firedOn.clear();
@@ -130,7 +132,10 @@ public:
     }
     bool exists(const std::string& path) override { return store::systemFileSystem().exists(path); }
     bool isReadOnly(const std::string& path) override { return store::systemFileSystem().isReadOnly(path); }
-    bool remove(const std::string& path) override { return store::systemFileSystem().remove(path); }
+    bool remove(const std::string& path) override
+    {
+        return !plan.spoil("remove") && store::systemFileSystem().remove(path);
+    }
 };
 
 }  // namespace testing_support
