@@ -368,11 +368,11 @@ void MemoFile::empty()
         if (value) value->firstBlock = 0;
 }
 
-bool MemoFile::refreshIfChanged()
+bool MemoFile::refreshIfChanged(bool force)
 {
     std::uint8_t counter[4];
     readFromDisk(memoheader::ChangeCounter, counter, sizeof counter);
-    if (bytes::getI32(counter) == header_.changeCounter) return false;
+    if (bytes::getI32(counter) == header_.changeCounter && !force) return false;
     std::uint8_t image[MemoHeaderSize];
     readFromDisk(0, image, MemoHeaderSize);
     header_ = decodeMemoHeader(image);

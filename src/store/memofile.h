@@ -143,8 +143,8 @@ public:
     void empty();
     // Compares the change counter on disk with the cached header's; when
     // another process wrote the file, rereads the header and drops cached
-    // blocks. Says whether it did.
-    bool refreshIfChanged();
+    // blocks. Says whether it did. Forced, it does so whatever the counter says.
+    bool refreshIfChanged(bool force = false);
 
     void pinBlock(std::int32_t offset);
     void unpinBlock(std::int32_t offset);
