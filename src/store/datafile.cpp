@@ -761,19 +761,17 @@ void DataFile::remove(std::int32_t slot)
     operation.commit();
 }
 
-// Emptying is a unit of the journal of its own, after a write-back of what
-// came before it: it lands whole or not at all. Since the memo file is
-// emptied after the data file's operation has ended, a failure leaves memory
-// out of step with the files rolled back, and the handle refuses more.
+// Emptying belongs to the exclusive open's unit of the journal, so that a
+// generation that empties the table and fills it again lands whole or not
+// at all. Since the memo file is emptied after the data file's operation has
+// ended, a failure gives that unit up: the files go back to how they were at
+// open, and the handle refuses more.
 void DataFile::empty()
 {
     if (!isExclusive()) throw StoreError(messages::mustBeExclusive(name()));
     requireWritable();
-    writeBackAll();
-    journal_->beginWriteBack();
     try {
         emptyFiles();
-        journal_->commit();
     } catch (...) {
         journal_->rollBack();
         sessionLost_ = true;

@@ -8,6 +8,7 @@
 #include "store/storetable.h"
 #include "store/tablefiles.h"
 #include "support/tables.h"
+#include "support/output.h"
 #include "support/tempdir.h"
 #include "workerprocess.h"
 
@@ -25,6 +26,7 @@
 
 using namespace store;
 using testing_support::TempDir;
+using testing_support::outputOf;
 using testing_support::WorkerProcess;
 
 namespace {
@@ -33,17 +35,6 @@ long fromEnvironment(const char* name, long fallback)
 {
     const char* text = std::getenv(name);
     return text && *text ? std::atol(text) : fallback;
-}
-
-std::string outputOf(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return output;
-    char chunk[4096];
-    for (std::size_t count; (count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, count);
-    ::pclose(pipe);
-    return output;
 }
 
 std::string wordsAfter(const std::string& line, const std::string& start)
