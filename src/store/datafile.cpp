@@ -219,7 +219,12 @@ std::unique_ptr<DataFile> DataFile::open(FileSystem& files, const std::string& t
 void DataFile::openFiles(FileSystem& files, const DataFileOptions& options)
 {
     access_ = options.mode.readOnly || files.isReadOnly(names_.data) ? Access::ReadOnly : Access::ReadWrite;
-    file_ = openTableFile(files, names_.data, names_.data, access_, mode_);
+    // Even a reader puts back what a writer that died left half done, when
+    // the files let it.
+    if (options.recoverJournal) recoverTable(files, names_, mode_.sharing);
+    if (access_ == Access::ReadWrite) journal_ = std::make_unique<Journal>(files, names_, mode_.sharing);
+    FileSystem& tableFiles = journal_ ? journal_->fileSystem() : files;
+    file_ = openTableFile(tableFiles, names_.data, names_.data, access_, mode_);
     readHeader();
     checkAccess(options);
     readColumns();
@@ -231,11 +236,11 @@ void DataFile::openFiles(FileSystem& files, const DataFileOptions& options)
         bufferSize, std::min(MaxSlotBuffers, SlotCacheBytes / bufferSize), messages::recordBuffersCorrupt(name()),
         [this](std::int64_t first, const std::vector<const std::uint8_t*>& images) { writeSlots(first, images); });
     IndexOpener openIndexes = options.openIndexes ? options.openIndexes : IndexOpener(&TableIndexes::open);
-    indexes_ = openIndexes(IndexOpenRequest{files, names_.index, names_.data, access_, mode_, columns_,
+    indexes_ = openIndexes(IndexOpenRequest{tableFiles, names_.index, names_.data, access_, mode_, columns_,
                                             *options.locales, header_.languageId, header_.sortId});
     if (header_.blobCount != 0) {
         std::uint32_t blockSize = header_.memoBlockSize == 0 ? DefaultMemoBlockSize : header_.memoBlockSize;
-        memo_ = MemoFile::open(files, MemoFile::Settings{names_.memo, names_.data, access_, mode_, blockSize,
+        memo_ = MemoFile::open(tableFiles, MemoFile::Settings{names_.memo, names_.data, access_, mode_, blockSize,
                                                          options.repairMemo});
     }
 }
@@ -335,7 +340,7 @@ void DataFile::close()
             data.file_.reset();
         }
     } release{*this};
-    if (!slots_ || !indexes_ || isReadOnly()) return;
+    if (!slots_ || !indexes_ || isReadOnly() || sessionLost_) return;
     try {
         writeBackAll();
     } catch (...) {
@@ -388,6 +393,7 @@ void DataFile::requireSlot(std::int32_t slot) const
 void DataFile::requireWritable() const
 {
     if (isReadOnly()) throw StoreError(messages::accessDenied(name()));
+    if (sessionLost_) throw StoreError(messages::errorWriting(name()));
 }
 
 // Every read of the file that the cache does not answer goes through here.
@@ -413,7 +419,7 @@ void DataFile::writeHeader()
     header_.lastUpdate = lastUpdateStampOf(currentDateTime());
     std::uint8_t image[DataHeaderSize];
     encodeDataHeader(header_, image);
-    headerWriteTried_ = true;
+    undo_.noteHeaderWrite();
     writeOrFail(*file_, 0, image, DataHeaderSize, name());
     headerChanged_ = false;
 }
@@ -470,12 +476,12 @@ const std::uint8_t* DataFile::pin(std::int32_t slot)
 
 void DataFile::unpin(std::int32_t slot) { slots_->unpin(slot); }
 
-bool DataFile::refreshIfChanged()
+bool DataFile::refreshIfChanged(bool force)
 {
     if (isExclusive()) return false;
     std::uint8_t counter[4];
     readFromDisk(dataheader::ChangeCounter, counter, sizeof counter);
-    if (bytes::getI32(counter) == header_.changeCounter) return false;
+    if (bytes::getI32(counter) == header_.changeCounter && !force) return false;
     readHeader();
     slots_->dropUnchanged();
     return true;
@@ -755,14 +761,30 @@ void DataFile::remove(std::int32_t slot)
     operation.commit();
 }
 
-// The data file goes first: its new header is written before the file is
-// cut, so that a failure in between can still put the old header back over
-// the slots. The memo file follows last, since leftover blocks in it harm
-// no row.
+// Emptying belongs to the exclusive open's unit of the journal, so that a
+// generation that empties the table and fills it again lands whole or not
+// at all. Since the memo file is emptied after the data file's operation has
+// ended, a failure gives that unit up: the files go back to how they were at
+// open, and the handle refuses more.
 void DataFile::empty()
 {
     if (!isExclusive()) throw StoreError(messages::mustBeExclusive(name()));
     requireWritable();
+    try {
+        emptyFiles();
+    } catch (...) {
+        journal_->rollBack();
+        sessionLost_ = true;
+        throw;
+    }
+}
+
+// The data file goes first: its new header is written before the file is
+// cut, so that a failure in between can still put the old header back over
+// the slots. The memo file follows last, since leftover blocks in it harm
+// no row.
+void DataFile::emptyFiles()
+{
     Operation operation(*this);
     indexes_->emptied();
     indexes_->writeBack();
@@ -774,7 +796,7 @@ void DataFile::empty()
     emptied.lastUpdate = lastUpdateStampOf(currentDateTime());
     std::uint8_t image[DataHeaderSize];
     encodeDataHeader(emptied, image);
-    headerWriteTried_ = true;
+    undo_.noteHeaderWrite();
     writeOrFail(*file_, 0, image, DataHeaderSize, name());
     truncateOrFail(*file_, slotsStart_, name());
     operation.commit();
@@ -788,23 +810,29 @@ void DataFile::empty()
 
 void DataFile::writeBack() { writeBackAll(); }
 
+// One write-back is one unit of the journal: it lands whole, or the journal
+// puts back what it wrote. In an exclusive open that unit reaches back to
+// the first write since the table was opened, so a failure here gives up
+// every change of the handle, on disk and, by refusing more, in memory.
 void DataFile::writeBackAll()
 {
-    if (memo_) memo_->writeBack();
-    indexes_->writeBack();
-    slots_->writeBack();
-    if (headerChanged_) writeHeader();
+    journal_->beginWriteBack();
+    try {
+        if (memo_) memo_->writeBack();
+        indexes_->writeBack();
+        slots_->writeBack();
+        if (headerChanged_) writeHeader();
+        journal_->commit();
+    } catch (...) {
+        journal_->rollBack();
+        if (isExclusive()) sessionLost_ = true;
+        throw;
+    }
 }
 
-// Every operation writes the header in a shared open, so that other
-// processes see by its counter that the table changed.
 void DataFile::beginOperation()
 {
-    headerBefore_ = header_;
-    headerChangedBefore_ = headerChanged_;
-    headerWriteTried_ = false;
-    headerChanged_ = true;
-    slots_->beginOperation();
+    undo_.begin(*slots_, header_, headerChanged_);
     if (memo_) memo_->beginOperation();
     indexes_->beginOperation();
 }
@@ -818,18 +846,19 @@ void DataFile::endOperation()
 
 void DataFile::rollBack() noexcept
 {
-    const std::size_t size = header_.slotSize;
-    slots_->rollBack([this, size](std::int64_t unit, const std::uint8_t* image) {
-        return writeExact(*file_, slotOffset(static_cast<std::int32_t>(unit)), image, static_cast<std::int64_t>(size));
-    });
-    if (slots_->wroteNewUnits()) file_->truncate(slotOffset(headerBefore_.nextSlot));
-    header_ = headerBefore_;
-    headerChanged_ = headerChangedBefore_;
-    if (headerWriteTried_) {
-        std::uint8_t image[DataHeaderSize];
-        encodeDataHeader(header_, image);
-        if (!writeExact(*file_, 0, image, DataHeaderSize)) headerChanged_ = true;
-    }
+    const std::int64_t size = header_.slotSize;
+    undo_.rollBack(
+        *slots_,
+        [this, size](std::int64_t unit, const std::uint8_t* image) {
+            return writeExact(*file_, slotOffset(static_cast<std::int32_t>(unit)), image, size);
+        },
+        [this](const DataHeader& before) { file_->truncate(slotOffset(before.nextSlot)); },
+        header_, headerChanged_,
+        [this](DataHeader& header) {
+            std::uint8_t image[DataHeaderSize];
+            encodeDataHeader(header, image);
+            return writeExact(*file_, 0, image, DataHeaderSize);
+        });
     if (memo_) memo_->rollBack();
     indexes_->rollBack();
 }

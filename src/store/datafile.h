@@ -76,7 +76,12 @@
 // together with the memo file, the index file and then the header (which goes
 // last, so that the file never counts slots whose memo values are not yet on
 // disk); in an exclusive open when the table is closed, and earlier only for
-// buffers whose room the cache needs.
+// buffers whose room the cache needs. Every write of the three files passes
+// the table's rollback journal (journal.h) first: a write-back lands whole
+// or, rolled back, not at all, and in an exclusive open everything from the
+// first write to the write-back at close does. An exclusive write-back that
+// fails leaves the files as they were at open and the handle refusing
+// further changes.
 //
 // Locks between processes belong to the locking layer, which wraps the write
 // lock and row lock around append(), change() and remove(), and the read lock
@@ -85,8 +90,10 @@
 
 #include "store/buffercache.h"
 #include "store/file.h"
+#include "store/journal.h"
 #include "store/localehook.h"
 #include "store/memofile.h"
+#include "store/operationundo.h"
 #include "store/passwords.h"
 #include "store/rowindexes.h"
 #include "store/schema.h"
@@ -215,6 +222,9 @@ struct DataFileOptions {
     const LocaleHook* locales = &systemLocales();
     TablePasswords* passwords = &tablePasswords();
     IndexOpener openIndexes;  // empty: the header-only stand-in (headeronlyindexes.h)
+    // Roll back a journal left beside the table before reading it; off only
+    // for a caller that has done so itself and holds a reader's lock.
+    bool recoverJournal = true;
 };
 
 class DataFile {
@@ -277,7 +287,15 @@ public:
     // Compares the change counter on disk with the cached header's; when
     // another process wrote the table, rereads the header and drops cached
     // slots. Says whether it did. The index and memo files have their own.
-    bool refreshIfChanged();
+    // Forced, it does so whatever the counter says.
+    bool refreshIfChanged(bool force = false);
+
+    // For the locking layer, holding the write lock: rolls back a journal
+    // that a copy which died left beside the table. Says whether there was
+    // one; the caches must then be refreshed by force, since a rollback puts
+    // the change counters back too.
+    bool recoverJournal() { return journal_ && journal_->recoverIfHot(); }
+    bool journalExists() { return journal_ && journal_->exists(); }
 
 private:
     class Operation;
@@ -311,6 +329,7 @@ private:
     void closeMemoValues(const Row& row);
     void freeMemoValues(const std::vector<std::uint8_t>& image, std::int32_t slot);
     void writeBackAll();
+    void emptyFiles();
     void matchLengthToStoredHeader() noexcept;
 
     void beginOperation();
@@ -320,6 +339,8 @@ private:
     TableFileNames names_;
     OpenMode mode_;
     Access access_ = Access::ReadWrite;
+    std::unique_ptr<Journal> journal_;  // outlives the files opened through it
+    bool sessionLost_ = false;          // an exclusive write-back failed and was rolled back
     std::unique_ptr<File> file_;
     DataHeader header_;
     bool headerChanged_ = false;
@@ -330,10 +351,7 @@ private:
     std::unique_ptr<MemoFile> memo_;
     ReadGuard readGuard_;
 
-    // The operation in progress.
-    DataHeader headerBefore_;
-    bool headerChangedBefore_ = false;
-    bool headerWriteTried_ = false;
+    OperationUndo<DataHeader> undo_;  // the operation in progress
 };
 
 }  // namespace store

@@ -116,8 +116,9 @@ void TableLocks::unlockRead()
 void TableLocks::lockWrite()
 {
     if (writeDepth_++ > 0) return;
+    const std::function<void()>& check = writeCheck_ ? writeCheck_ : changeCheck_;
     if (!enabled_) {
-        if (changeCheck_) changeCheck_();
+        if (check) check();
         return;
     }
     // A reader byte of our own lies inside the write regions; letting go of
@@ -136,7 +137,7 @@ void TableLocks::lockWrite()
         generalFailure();
     }
     try {
-        if (changeCheck_) changeCheck_();
+        if (check) check();
     } catch (...) {
         writeDepth_ = 1;
         unlockWrite();

@@ -28,8 +28,9 @@
 //   read lock:  index read byte, then memo read byte (when there is a memo file);
 //               then the change check of the caller
 //   write lock: data semaphore, index write region, memo write region;
-//               then the change check, so a writer always works on what the
-//               last writer left
+//               then the write check: a journal a writer that died left is
+//               rolled back, and the change check follows, so a writer
+//               always works on what the last writer left whole
 //   row lock:   the read lock for the change check, then the row byte
 //
 // Locks are taken only on a table open shared and writable; open exclusively
@@ -81,6 +82,9 @@ public:
     // Called after a read or write lock is had, to compare change counters
     // and drop what another process made stale.
     void setChangeCheck(std::function<void()> check) { changeCheck_ = std::move(check); }
+    // Called instead of the change check once the write lock is had: the
+    // place to roll back a journal a writer that died left behind.
+    void setWriteCheck(std::function<void()> check) { writeCheck_ = std::move(check); }
 
     // Nest: only the outermost call takes or releases the files' locks. While
     // the write lock is held, a read lock is already implied.
@@ -116,6 +120,7 @@ private:
     bool enabled_;
     LockClock& clock_;
     std::function<void()> changeCheck_;
+    std::function<void()> writeCheck_;
     std::minstd_rand random_;
 
     int readDepth_ = 0;

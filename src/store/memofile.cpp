@@ -95,7 +95,7 @@ void MemoFile::writeHeader()
     ++header_.changeCounter;
     std::uint8_t image[MemoHeaderSize];
     encodeMemoHeader(header_, image);
-    headerWriteTried_ = true;
+    undo_.noteHeaderWrite();
     writeOrFail(*file_, 0, image, MemoHeaderSize, name_);
     headerChanged_ = false;
 }
@@ -326,32 +326,26 @@ void MemoFile::freeValue(std::int32_t firstBlock, std::int32_t slot)
 
 // ---- Operations, write-back, emptying -------------------------------------------------
 
-// Every operation writes the header in a shared open, so that other
-// processes see by its counter that the table changed.
-void MemoFile::beginOperation()
-{
-    headerBefore_ = header_;
-    headerChangedBefore_ = headerChanged_;
-    headerWriteTried_ = false;
-    headerChanged_ = true;
-    cache_.beginOperation();
-}
+void MemoFile::beginOperation() { undo_.begin(cache_, header_, headerChanged_); }
 
 void MemoFile::endOperation() { cache_.endOperation(); }
 
 void MemoFile::rollBack() noexcept
 {
-    cache_.rollBack([this](std::int64_t unit, const std::uint8_t* image) {
-        return writeExact(*file_, MemoHeaderSize + unit * blockSize_, image, blockSize_);
-    });
-    if (cache_.wroteNewUnits() && file_->truncate(headerBefore_.endOfFile)) fileLength_ = headerBefore_.endOfFile;
-    header_ = headerBefore_;
-    headerChanged_ = headerChangedBefore_;
-    if (headerWriteTried_) {
-        std::uint8_t image[MemoHeaderSize];
-        encodeMemoHeader(header_, image);
-        writeExact(*file_, 0, image, MemoHeaderSize);
-    }
+    undo_.rollBack(
+        cache_,
+        [this](std::int64_t unit, const std::uint8_t* image) {
+            return writeExact(*file_, MemoHeaderSize + unit * blockSize_, image, blockSize_);
+        },
+        [this](const MemoHeader& before) {
+            if (file_->truncate(before.endOfFile)) fileLength_ = before.endOfFile;
+        },
+        header_, headerChanged_,
+        [this](MemoHeader& header) {
+            std::uint8_t image[MemoHeaderSize];
+            encodeMemoHeader(header, image);
+            return writeExact(*file_, 0, image, MemoHeaderSize);
+        });
 }
 
 void MemoFile::writeBack()
@@ -374,11 +368,11 @@ void MemoFile::empty()
         if (value) value->firstBlock = 0;
 }
 
-bool MemoFile::refreshIfChanged()
+bool MemoFile::refreshIfChanged(bool force)
 {
     std::uint8_t counter[4];
     readFromDisk(memoheader::ChangeCounter, counter, sizeof counter);
-    if (bytes::getI32(counter) == header_.changeCounter) return false;
+    if (bytes::getI32(counter) == header_.changeCounter && !force) return false;
     std::uint8_t image[MemoHeaderSize];
     readFromDisk(0, image, MemoHeaderSize);
     header_ = decodeMemoHeader(image);

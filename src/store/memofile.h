@@ -44,6 +44,7 @@
 
 #include "store/buffercache.h"
 #include "store/file.h"
+#include "store/operationundo.h"
 #include "store/tablefiles.h"
 
 #include <array>
@@ -142,8 +143,8 @@ public:
     void empty();
     // Compares the change counter on disk with the cached header's; when
     // another process wrote the file, rereads the header and drops cached
-    // blocks. Says whether it did.
-    bool refreshIfChanged();
+    // blocks. Says whether it did. Forced, it does so whatever the counter says.
+    bool refreshIfChanged(bool force = false);
 
     void pinBlock(std::int32_t offset);
     void unpinBlock(std::int32_t offset);
@@ -193,10 +194,7 @@ private:
     std::int64_t stagedOffset_ = 0;
     std::vector<std::uint8_t> staged_;
 
-    // The operation in progress.
-    MemoHeader headerBefore_;
-    bool headerChangedBefore_ = false;
-    bool headerWriteTried_ = false;
+    OperationUndo<MemoHeader> undo_;  // the operation in progress
 };
 
 }  // namespace store

@@ -216,7 +216,10 @@ void StoreTable::open()
     state->slotOrder = state->indexes->followsSlotOrder(state->order);
     if (filtered_) std::tie(state->filter, state->filterColumn) = filterOn(*state->data, filter_);
     Open* opened = state.get();
-    if (shared) state->locks->setChangeCheck([this, opened] { refreshAfterOthers(*opened); });
+    if (shared) {
+        state->locks->setChangeCheck([this, opened] { checkAfterRead(*opened); });
+        state->locks->setWriteCheck([this, opened] { refreshAfterOthers(*opened, opened->data->recoverJournal()); });
+    }
     open_ = std::move(state);
     try {
         state_ = EditStates::Browse;
@@ -241,8 +244,19 @@ std::unique_ptr<DataFile> StoreTable::openBetweenWrites(const DataFileOptions& o
     if (!exclusive_) index = files_.open(names.index, Access::ReadWrite, Sharing::Shared, false, status);
     if (!index) return DataFile::open(files_, tableName_, options);
     TableLocks gate(names.data, *index, *index, nullptr, true);
-    gate.lockRead(false);
-    return DataFile::open(files_, tableName_, options);
+    // A journal left by a writer that died is rolled back first, under the
+    // write lock, which the reader's byte would keep out; one seen under
+    // that byte was left by a writer that died since.
+    bool writable = !files_.isReadOnly(names.data);
+    for (;;) {
+        if (writable) recoverTable(files_, names, Sharing::Shared);
+        gate.lockRead(false);
+        if (!writable || !files_.exists(names.journal)) break;
+        gate.unlockRead();
+    }
+    DataFileOptions gated = options;
+    gated.recoverJournal = false;
+    return DataFile::open(files_, tableName_, gated);
 }
 
 void StoreTable::close() noexcept { closeTable(); }
@@ -454,11 +468,12 @@ int StoreTable::RowCount()
 // Another handle or process wrote the table: the caches were dropped, and
 // the current row is found again by its key (or by its slot in slot order),
 // or the row after its place when it has gone.
-void StoreTable::refreshAfterOthers(Open& state)
+void StoreTable::refreshAfterOthers(Open& state, bool force)
 {
-    bool data = state.data->refreshIfChanged();
-    bool memo = state.data->memo() && state.data->memo()->refreshIfChanged();
-    bool index = state.indexes->file().refreshIfChanged();
+    bool data = state.data->refreshIfChanged(force);
+    bool memo = state.data->memo() && state.data->memo()->refreshIfChanged(force);
+    bool index = force || state.indexes->file().refreshIfChanged();
+    if (force) state.indexes->file().dropCache();
     if (!(data || memo || index) || !state.hasRow) return;
     std::optional<Position> found;
     if (state.slotOrder) {
@@ -473,6 +488,16 @@ void StoreTable::refreshAfterOthers(Open& state)
         state.current = *found;
         state.row = state.data->readRow(found->slot);
     }
+}
+
+// A reader's lock keeps every live writer's write-back out, so a journal
+// seen under it was left by one that died: the write lock rolls it back
+// before anything is read.
+void StoreTable::checkAfterRead(Open& state)
+{
+    if (!state.data->journalExists()) return refreshAfterOthers(state);
+    state.locks->lockWrite();
+    state.locks->unlockWrite();
 }
 
 // ---- Editing ----------------------------------------------------------------------

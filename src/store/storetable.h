@@ -162,7 +162,8 @@ private:
     std::pair<std::optional<FilterCondition>, int> filterOn(DataFile& data, const std::string& text) const;
     void applyFilter(const std::pair<std::optional<FilterCondition>, int>& condition);
     void setCurrent(const std::optional<Position>& position);
-    void refreshAfterOthers(Open& state);
+    void refreshAfterOthers(Open& state, bool force = false);
+    void checkAfterRead(Open& state);
     void tell(TableObserver::Event event);
 
     // The order, and the rows of it that pass the filter.

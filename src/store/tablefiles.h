@@ -5,8 +5,9 @@
 // Names: the data file keeps the table name when its extension is "dat" in
 // any letter case, otherwise ".DAT" takes the place of the extension (or is
 // added); the index file and the memo file take the same stem with ".IDX"
-// and ".BLB". So "config.dat" is stored in config.dat, config.IDX and
-// config.BLB.
+// and ".BLB", and the rollback journal ".JNL". So "config.dat" is stored in
+// config.dat, config.IDX and config.BLB, with config.JNL beside them while
+// a write-back is under way.
 //
 // Opening: all files of a table are opened together, as existing files, with
 // the same mode. A data file with the read-only attribute makes the whole
@@ -25,6 +26,7 @@ struct TableFileNames {
     std::string data;
     std::string index;
     std::string memo;
+    std::string journal;  // the rollback journal (journal.h), there only while a write-back is cut short or under way
 };
 
 TableFileNames tableFileNames(const std::string& tableName);

@@ -497,11 +497,13 @@ TEST_F(SmallTable, ChangedSlotsGoBackInOneWritePerRunOfConsecutiveSlots)
         data->setValue(row, 2, std::int64_t{100 + slot});
         data->change(row);
     }
-    files.plan.calls = 0;
+    files.plan.writesTo.clear();
     data->close();
     // memo header, slots 2-3, slot 9, data header: no key changed, so the
     // index file has nothing to write
-    EXPECT_EQ(files.plan.calls, 4);
+    EXPECT_EQ(files.plan.writesTo[path], 3);
+    EXPECT_EQ(files.plan.writesTo[dir.file("t.BLB")], 1);
+    EXPECT_EQ(files.plan.writesTo[index], 0);
     data = openTable(path);
     EXPECT_EQ(data->value(data->readRow(3), 2), Value(std::int64_t{103}));
     EXPECT_EQ(data->value(data->readRow(9), 2), Value(std::int64_t{109}));
@@ -511,9 +513,11 @@ TEST_F(SmallTable, ChangedSlotsGoBackInOneWritePerRunOfConsecutiveSlots)
     FaultyFileSystem shared;
     auto other = openTable(path, Sharing::Shared, shared);
     Row row = other->readRow(5);
-    shared.plan.calls = 0;
+    shared.plan.writesTo.clear();
     other->change(row);
-    EXPECT_EQ(shared.plan.calls, 3);
+    EXPECT_EQ(shared.plan.writesTo[path], 2);
+    EXPECT_EQ(shared.plan.writesTo[dir.file("t.BLB")], 1);
+    EXPECT_EQ(shared.plan.writesTo[index], 0);
 }
 
 TEST_F(SmallTable, AnotherHandlesWriteIsSeenThroughTheChangeCounter)

@@ -44,6 +44,14 @@ std::vector<std::string> stateOf(DataFile& data)
     return lines;
 }
 
+// The same without the change counters, which a later write-back moves on.
+std::vector<std::string> contentOf(DataFile& data)
+{
+    std::vector<std::string> lines = stateOf(data);
+    for (int header = 0; header < 2; ++header) lines[header].erase(lines[header].rfind(' '));
+    return lines;
+}
+
 void readEverything(DataFile& data) { stateOf(data); }
 
 class FaultyOperations : public ::testing::TestWithParam<bool> {
@@ -64,6 +72,7 @@ protected:
         }
         data->remove(3);
         pristineState = stateOf(*data);
+        pristineContent = contentOf(*data);
         data->close();
         for (const std::string& file : files()) pristine.push_back(readFile(file));
     }
@@ -130,10 +139,92 @@ protected:
         EXPECT_EQ(checkMemoFile(*reopened), std::vector<std::string>{});
     }
 
+    // A disk that dies at a call and comes back only later: the rollback's
+    // own writes fail too, and what they could not put back reaches the
+    // files at the next write-back.
+    void failForGoodFromEachCall(const Operation& operation)
+    {
+        long calls = callsOf(operation);
+        ASSERT_GT(calls, 0);
+        for (long call = 0; call < calls; ++call) {
+            SCOPED_TRACE("lasting fault from call " + std::to_string(call));
+            restore();
+            FaultyFileSystem faulty;
+            auto data = openTable(path, Sharing::Shared, faulty);
+            readEverything(*data);
+            faulty.plan.arm(Fault::ShortTransfer, call, true);
+            std::string message = failureOf([&] { operation(*data); });
+            ASSERT_TRUE(faulty.plan.fired);
+            EXPECT_FALSE(message.empty());
+            faulty.plan.disarm();
+            data->writeBack();
+            data->close();
+            auto reopened = openTable(path);
+            EXPECT_TRUE(contentOf(*reopened) == pristineContent);
+            EXPECT_EQ(checkDataFile(*reopened), std::vector<std::string>{});
+            EXPECT_EQ(checkMemoFile(*reopened), std::vector<std::string>{});
+        }
+    }
+
+    std::vector<std::string> contentAfter(const Operation& operation, Sharing sharing)
+    {
+        restore();
+        auto data = openTable(path, sharing);
+        operation(*data);
+        data->close();
+        return contentOf(*openTable(path));
+    }
+
+    // An I/O error from call N on (once, or for good), for N = 0 up to the
+    // first N at which no fault fires, in an operation and the close that
+    // writes an exclusive open back. Each run ends with the store's message
+    // or with success, and the table, opened again, is whole and holds the
+    // rows it held before, or after when the run succeeded.
+    void failFromEachCall(const Operation& operation, Sharing sharing, bool forGood)
+    {
+        const std::vector<std::string> after = contentAfter(operation, sharing);
+        for (long call = 0;; ++call) {
+            SCOPED_TRACE((forGood ? "lasting fault from call " : "fault at call ") + std::to_string(call));
+            restore();
+            FaultyFileSystem faulty;
+            auto data = openTable(path, sharing, faulty);
+            readEverything(*data);
+            faulty.plan.arm(Fault::Error, call, forGood);
+            std::string message = failureOf([&] {
+                operation(*data);
+                data->close();
+            });
+            bool fired = faulty.plan.fired;
+            faulty.plan.disarm();
+            data.reset();
+            if (!message.empty()) {
+                EXPECT_TRUE(message == "Error reading from data file " + path ||
+                            message == "Error writing to data file " + path)
+                    << message;
+            }
+            auto reopened = openTable(path);
+            EXPECT_FALSE(systemFileSystem().exists(dir.file("t.JNL")));
+            EXPECT_TRUE(contentOf(*reopened) == (message.empty() ? after : pristineContent))
+                << (message.empty() ? "succeeded" : message) << " with the fault on " << faulty.plan.firedOn;
+            EXPECT_EQ(checkDataFile(*reopened), std::vector<std::string>{});
+            EXPECT_EQ(checkMemoFile(*reopened), std::vector<std::string>{});
+            if (!fired || HasFailure()) return;
+        }
+    }
+
+    void failFromEachCallEveryWay(const Operation& operation, bool shared = true)
+    {
+        for (bool forGood : {false, true}) {
+            if (shared) failFromEachCall(operation, Sharing::Shared, forGood);
+            failFromEachCall(operation, Sharing::Exclusive, forGood);
+        }
+    }
+
     TempDir dir;
     std::string path = dir.file("t.dat");
     std::vector<std::vector<std::uint8_t>> pristine;
     std::vector<std::string> pristineState;
+    std::vector<std::string> pristineContent;
 };
 
 Operation appending()
@@ -172,6 +263,11 @@ Operation deleting(std::int32_t slot)
     return [=](DataFile& data) { data.remove(slot); };
 }
 
+Operation emptying()
+{
+    return [](DataFile& data) { data.empty(); };
+}
+
 }  // namespace
 
 TEST_P(FaultyOperations, AFailedAppendLeavesTheTableAsItWas) { failEachCall(appending()); }
@@ -182,5 +278,30 @@ TEST_P(FaultyOperations, AFailedChangeThatShortensAMemoLeavesTheTableAsItWas) { 
 
 TEST_P(FaultyOperations, AFailedDeleteLeavesTheTableAsItWas) { failEachCall(deleting(4)); }
 
+TEST_P(FaultyOperations, WhatARollbackCouldNotWriteReachesTheFilesLater)
+{
+    failForGoodFromEachCall(appending());
+    failForGoodFromEachCall(changing(2, 1600));
+    failForGoodFromEachCall(deleting(4));
+}
+
 INSTANTIATE_TEST_SUITE_P(PrimaryIndex, FaultyOperations, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "WithKeyColumns" : "WithoutKeyColumns"; });
+
+TEST_P(FaultyOperations, AnAppendLandsWholeOrNotAtAllWhereverTheDiskFails)
+{
+    failFromEachCallEveryWay(appending());
+}
+
+TEST_P(FaultyOperations, AChangeLandsWholeOrNotAtAllWhereverTheDiskFails)
+{
+    failFromEachCallEveryWay(changing(2, 1600));
+    failFromEachCallEveryWay(changing(1, 100));
+}
+
+TEST_P(FaultyOperations, ADeleteLandsWholeOrNotAtAllWhereverTheDiskFails) { failFromEachCallEveryWay(deleting(4)); }
+
+TEST_P(FaultyOperations, EmptyingLandsWholeOrNotAtAllWhereverTheDiskFails)
+{
+    failFromEachCallEveryWay(emptying(), false);
+}

@@ -135,10 +135,12 @@ TEST_F(MemoTable, ValuesAreReadAheadAndWrittenBackInRunsOfConsecutiveBlocks)
     files.plan.calls = 0;
     EXPECT_EQ(data->readBlob(row, 2).size(), 100000u);
     EXPECT_EQ(files.plan.calls, 2);  // the first block, then the other 202 in one read
-    files.plan.calls = 0;
+    files.plan.writesTo.clear();
     add(*data, std::string(100000, 'w'));
     // memo blocks in one run, memo header, index header, slot, data header
-    EXPECT_EQ(files.plan.calls, 5);
+    EXPECT_EQ(files.plan.writesTo[memo], 2);
+    EXPECT_EQ(files.plan.writesTo[dir.file("m.IDX")], 1);
+    EXPECT_EQ(files.plan.writesTo[path], 2);
 }
 
 TEST_F(MemoTable, AFirstBlockOfAnotherRowReadsAsEmptyButCannotBeWritten)

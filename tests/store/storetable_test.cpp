@@ -281,6 +281,7 @@ TEST_F(Results, AnExclusiveTableWhoseChangesCannotReachTheDiskSaysSoWhenClosed)
     table.setActive(true);
     add(table, "kept only in the cache", "numeric", 1);
     files.plan.arm(testing_support::Fault::DiskFull, 0);
+    files.plan.only = "write";
     EXPECT_EQ(failureOf([&] { table.setActive(false); }), "Error writing to data file " + path);
     EXPECT_FALSE(table.Active());
     files.plan.disarm();

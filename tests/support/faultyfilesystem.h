@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -20,33 +21,50 @@ enum class Fault { None, Error, ShortTransfer, DiskFull };
 struct FaultPlan {
     Fault fault = Fault::None;
     long atCall = -1;  // the 0-based call that goes wrong
+    bool lasting = false;  // every call from atCall on goes wrong, as a disk that has died
     long calls = 0;    // calls seen so far (opens, reads, writes, sizes, truncates, flushes, locks)
     bool fired = false;
+    std::string only;  // when set, only calls of this kind go wrong, atCall counting them alone
+    long onlyCalls = 0;
+    std::map<std::string, long> writesTo;  // writes per file path, spoiled or not
     std::string firedOn;  // the kind of call spoiled: "open", "read", "write", "size", ...
 
     // Counts a call and says whether this is the one to spoil.
     bool spoil(const char* kind)
     {
         long index = calls++;
-        if (fault == Fault::None || index != atCall) return false;
+        if (!only.empty()) {
+            if (only != kind) return false;
+            index = onlyCalls++;
+        }
+        if (fault == Fault::None || index < atCall || (index > atCall && !lasting)) return false;
+        if (!fired) firedOn = kind;  // the first spoiled call is the one that matters
         fired = true;
-        firedOn = kind;
         return true;
     }
-    void arm(Fault kind, long call)
+    void arm(Fault kind, long call, bool forGood = false)
     {
         fault = kind;
         atCall = call;
+        lasting = forGood;
+        onlyCalls = 0;
         calls = 0;
         fired = false;
         firedOn.clear();
     }
-    void disarm() { arm(Fault::None, -1); }
+    void disarm()
+    {
+        arm(Fault::None, -1);
+        only.clear();
+    }
 };
 
 class FaultyFile final : public store::File {
 public:
-    FaultyFile(std::unique_ptr<store::File> inner, FaultPlan& plan) : inner_(std::move(inner)), plan_(plan) {}
+    FaultyFile(std::unique_ptr<store::File> inner, FaultPlan& plan, std::string path)
+        : inner_(std::move(inner)), plan_(plan), path_(std::move(path))
+    {
+    }
 
     std::int64_t readAt(std::int64_t offset, void* data, std::int64_t size) override
     {
@@ -58,6 +76,7 @@ public:
     }
     std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) override
     {
+        ++plan_.writesTo[path_];
         if (plan_.spoil("write")) {
             if (plan_.fault == Fault::Error) return failWith(EIO);
             // A short write and a full disk both store only part of the data.
@@ -102,6 +121,7 @@ private:
 
     std::unique_ptr<store::File> inner_;
     FaultPlan& plan_;
+    std::string path_;
     int lastError_ = 0;
 };
 
@@ -117,7 +137,7 @@ public:
             return nullptr;
         }
         auto inner = store::systemFileSystem().open(path, access, sharing, writeThrough, status);
-        return inner ? std::make_unique<FaultyFile>(std::move(inner), plan) : nullptr;
+        return inner ? std::make_unique<FaultyFile>(std::move(inner), plan, path) : nullptr;
     }
     std::unique_ptr<store::File> create(const std::string& path, store::OpenStatus& status) override
     {
@@ -126,11 +146,14 @@ public:
             return nullptr;
         }
         auto inner = store::systemFileSystem().create(path, status);
-        return inner ? std::make_unique<FaultyFile>(std::move(inner), plan) : nullptr;
+        return inner ? std::make_unique<FaultyFile>(std::move(inner), plan, path) : nullptr;
     }
     bool exists(const std::string& path) override { return store::systemFileSystem().exists(path); }
     bool isReadOnly(const std::string& path) override { return store::systemFileSystem().isReadOnly(path); }
-    bool remove(const std::string& path) override { return store::systemFileSystem().remove(path); }
+    bool remove(const std::string& path) override
+    {
+        return !plan.spoil("remove") && store::systemFileSystem().remove(path);
+    }
 };
 
 }  // namespace testing_support

@@ -1,0 +1,479 @@
+#include "store/journal.h"
+
+#include "store/bytes.h"
+#include "store/locking.h"
+#include "store/storeerror.h"
+#include "store/storemessages.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <tuple>
+
+namespace store {
+
+std::uint32_t journalChecksum(const std::uint8_t* data, std::size_t size, std::uint32_t seed)
+{
+    std::uint32_t hash = seed;
+    for (std::size_t i = 0; i < size; ++i) {
+        hash ^= data[i];
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void encodeHeader(std::uint8_t* image, std::int32_t count, std::int64_t bytes)
+{
+    std::memset(image, 0, JournalHeaderSize);
+    std::memcpy(image, journalheader::Signature, sizeof journalheader::Signature);
+    bytes::putI32(image + journalheader::Version, JournalFormatVersion);
+    bytes::putI32(image + journalheader::RecordCount, count);
+    bytes::putU64(image + journalheader::RecordBytes, static_cast<std::uint64_t>(bytes));
+    bytes::putU32(image + journalheader::Checksum, journalChecksum(image, journalheader::Checksum));
+}
+
+void appendRecord(std::vector<std::uint8_t>& out, int file, std::uint8_t kind, std::int64_t offset,
+                  const std::uint8_t* image, std::int64_t size)
+{
+    std::size_t start = out.size();
+    out.resize(start + JournalRecordHeaderSize + static_cast<std::size_t>(size));
+    std::uint8_t* at = out.data() + start;
+    at[journalrecord::File] = static_cast<std::uint8_t>(file);
+    at[journalrecord::Kind] = kind;
+    bytes::putU64(at + journalrecord::Offset, static_cast<std::uint64_t>(offset));
+    bytes::putU32(at + journalrecord::Length, static_cast<std::uint32_t>(size));
+    if (size > 0) std::memcpy(at + journalrecord::Image, image, static_cast<std::size_t>(size));
+    std::uint32_t sum = journalChecksum(at, journalrecord::Checksum);
+    sum = journalChecksum(at + journalrecord::Image, static_cast<std::size_t>(size), sum);
+    bytes::putU32(at + journalrecord::Checksum, sum);
+}
+
+// The stretches of [from, to) that no record covers yet.
+std::vector<std::pair<std::int64_t, std::int64_t>> uncovered(const std::map<std::int64_t, std::int64_t>& covered,
+                                                             std::int64_t from, std::int64_t to)
+{
+    std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
+    auto next = covered.upper_bound(from);
+    if (next != covered.begin()) {
+        auto previous = std::prev(next);
+        if (previous->second > from) from = previous->second;
+    }
+    for (; from < to; ++next) {
+        std::int64_t gapEnd = next == covered.end() ? to : std::min(to, next->first);
+        if (gapEnd > from) gaps.emplace_back(from, gapEnd);
+        if (next == covered.end()) break;
+        from = std::max(from, next->second);
+    }
+    return gaps;
+}
+
+void cover(std::map<std::int64_t, std::int64_t>& covered, std::int64_t from, std::int64_t to)
+{
+    auto next = covered.lower_bound(from);
+    if (next != covered.begin() && std::prev(next)->second >= from) next = std::prev(next);
+    while (next != covered.end() && next->first <= to) {
+        from = std::min(from, next->first);
+        to = std::max(to, next->second);
+        next = covered.erase(next);
+    }
+    covered.emplace(from, to);
+}
+
+}  // namespace
+
+// ---- The files of the table, seen through the journal ------------------------------
+
+class Journal::JournaledFile final : public File {
+public:
+    JournaledFile(Journal& journal, int file, std::unique_ptr<File> inner)
+        : journal_(journal), file_(file), inner_(std::move(inner))
+    {
+        journal_.targets_[file_] = inner_.get();
+    }
+    ~JournaledFile() override { journal_.targets_[file_] = nullptr; }
+
+    std::int64_t readAt(std::int64_t offset, void* data, std::int64_t size) override
+    {
+        if (!settle()) return -1;
+        return inner_->readAt(offset, data, size);
+    }
+    std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) override
+    {
+        if (journal_.deferring()) {
+            journal_.defer(file_, offset, data, size);
+            return size;
+        }
+        if (journal_.covers() && !journal_.beforeWrite(file_, offset, size)) return failed();
+        return inner_->writeAt(offset, data, size);
+    }
+    std::int64_t size() override { return settle() ? inner_->size() : -1; }
+    bool truncate(std::int64_t size) override
+    {
+        if (!settle() || (journal_.covers() && !journal_.beforeCut(file_, size))) return failed() == 0;
+        return inner_->truncate(size);
+    }
+    bool flush() override { return settle() && inner_->flush(); }
+    LockStatus lock(std::int64_t offset, std::int64_t length) override { return inner_->lock(offset, length); }
+    bool unlock(std::int64_t offset, std::int64_t length) override { return inner_->unlock(offset, length); }
+    int lastError() const override { return error_ ? error_ : inner_->lastError(); }
+
+private:
+    // A read in the middle of a write-back sees what the write-back wrote.
+    bool settle() { return !journal_.deferring() || journal_.makePendingWrites() || failed() == 0; }
+    int failed()
+    {
+        error_ = EIO;
+        return -1;
+    }
+
+    Journal& journal_;
+    int file_;
+    std::unique_ptr<File> inner_;
+    int error_ = 0;
+};
+
+class Journal::Files final : public FileSystem {
+public:
+    explicit Files(Journal& journal) : journal_(journal) {}
+
+    std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
+                               OpenStatus& status) override
+    {
+        auto file = journal_.files_.open(path, access, sharing, writeThrough, status);
+        int which = path == journal_.names_.data    ? tablefile::Data
+                    : path == journal_.names_.index ? tablefile::Index
+                    : path == journal_.names_.memo  ? tablefile::Memo
+                                                    : -1;
+        if (!file || access != Access::ReadWrite || which < 0) return file;
+        return std::make_unique<JournaledFile>(journal_, which, std::move(file));
+    }
+    std::unique_ptr<File> create(const std::string& path, OpenStatus& status) override
+    {
+        return journal_.files_.create(path, status);
+    }
+    bool exists(const std::string& path) override { return journal_.files_.exists(path); }
+    bool isReadOnly(const std::string& path) override { return journal_.files_.isReadOnly(path); }
+    bool remove(const std::string& path) override { return journal_.files_.remove(path); }
+
+private:
+    Journal& journal_;
+};
+
+// ---- The journal of an open table -----------------------------------------------------
+
+Journal::Journal(FileSystem& files, TableFileNames names, Sharing sharing)
+    : files_(files), names_(std::move(names)), sharing_(sharing), fileSystem_(std::make_unique<Files>(*this))
+{
+}
+
+Journal::~Journal() = default;
+
+FileSystem& Journal::fileSystem() { return *fileSystem_; }
+
+// A before-image that could not be read is a failed read, as a write-back
+// without the journal would not have met it.
+void Journal::fail()
+{
+    bool reading = readFailed_;
+    readFailed_ = false;
+    throw StoreError(reading ? messages::errorReading(names_.data) : messages::errorWriting(names_.data));
+}
+
+void Journal::beginWriteBack()
+{
+    if (hot_) recoverIfHot();
+    deferring_ = true;
+}
+
+void Journal::defer(int file, std::int64_t offset, const void* data, std::int64_t size)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    pending_.push_back(Pending{file, offset, std::vector<std::uint8_t>(bytes, bytes + size)});
+}
+
+// The before-images of a stretch about to be written: in an exclusive open
+// the whole stretches of JournalStretch bytes around it, so that the many
+// small writes of evicted buffers share one flush of the journal.
+bool Journal::beforeWrite(int file, std::int64_t offset, std::int64_t size)
+{
+    if (hot_) {
+        try {
+            recoverIfHot();
+        } catch (const StoreError&) {
+            return false;
+        }
+    }
+    Staged staged;
+    std::int64_t from = offset, to = offset + size;
+    if (sharing_ == Sharing::Exclusive) {
+        from -= from % JournalStretch;
+        to += (JournalStretch - to % JournalStretch) % JournalStretch;
+    }
+    if (!stage(staged, file, from, to) || !record(staged)) return false;
+    written_[file] = true;
+    return true;
+}
+
+bool Journal::beforeCut(int file, std::int64_t size)
+{
+    Staged staged;
+    if (!stage(staged, file, size, std::numeric_limits<std::int64_t>::max()) || !record(staged)) return false;
+    written_[file] = true;
+    return true;
+}
+
+bool Journal::failedRead()
+{
+    readFailed_ = true;
+    return false;
+}
+
+// The file's length before the write-back, recorded along with the first
+// stretch of it that is staged.
+bool Journal::lengthBefore(Staged& staged, int file, std::int64_t& length)
+{
+    if (originalLength_[file]) {
+        length = *originalLength_[file];
+        return true;
+    }
+    for (const auto& [which, recorded] : staged.lengths)
+        if (which == file) {
+            length = recorded;
+            return true;
+        }
+    length = targets_[file]->size();
+    if (length < 0) return failedRead();
+    appendRecord(staged.records, file, journalrecord::OriginalLength, length, nullptr, 0);
+    ++staged.count;
+    staged.lengths.emplace_back(file, length);
+    return true;
+}
+
+// Records what [from, to) holds now, where it lies within the file's length
+// before the write-back and no record has it yet.
+bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to)
+{
+    std::int64_t length = 0;
+    if (!lengthBefore(staged, file, length)) return false;
+    to = std::min(to, length);
+    for (const auto& [start, end] : uncovered(covered_[file], from, to)) {
+        std::vector<std::uint8_t> image(static_cast<std::size_t>(end - start));
+        if (!readExact(*targets_[file], start, image.data(), end - start)) return failedRead();
+        appendRecord(staged.records, file, journalrecord::BeforeImage, start, image.data(), end - start);
+        ++staged.count;
+        staged.covers.push_back({file, {start, end}});
+    }
+    return true;
+}
+
+bool Journal::createFile()
+{
+    OpenStatus status = OpenStatus::Ok;
+    file_ = files_.create(names_.journal, status);
+    // One that is there already holds nothing: a write-back starts only
+    // once a journal left behind was rolled back.
+    if (!file_ && files_.exists(names_.journal) && files_.remove(names_.journal))
+        file_ = files_.create(names_.journal, status);
+    if (!file_) return false;
+    count_ = 0;
+    bytes_ = 0;
+    recorded_ = true;
+    return true;
+}
+
+// Durability point 1: the records and the header that counts them reach
+// the disk before any table byte they cover is written.
+bool Journal::record(const Staged& staged)
+{
+    if (staged.count == 0) return true;
+    bool created = !file_;
+    if (created && !createFile()) return false;
+    std::int64_t records = static_cast<std::int64_t>(staged.records.size());
+    std::uint8_t header[JournalHeaderSize];
+    encodeHeader(header, count_ + staged.count, bytes_ + records);
+    if (!writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) ||
+        !writeExact(*file_, 0, header, JournalHeaderSize) || !file_->flush())
+        return false;
+    if (created) {
+        OpenStatus status = OpenStatus::Ok;
+        auto folder = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
+        if (!folder || !folder->flush()) return false;
+    }
+    count_ += staged.count;
+    bytes_ += records;
+    for (const auto& [file, length] : staged.lengths) originalLength_[file] = length;
+    for (const auto& [file, stretch] : staged.covers) cover(covered_[file], stretch.first, stretch.second);
+    return true;
+}
+
+// The write-back's writes, recorded with one flush of the journal and then
+// made in the order they were asked for.
+bool Journal::makePendingWrites()
+{
+    if (pending_.empty()) return true;
+    std::vector<Pending> pending = std::move(pending_);
+    pending_.clear();
+    Staged staged;
+    for (const Pending& write : pending)
+        if (!stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size())))
+            return false;
+    if (!record(staged)) return false;
+    for (const Pending& write : pending) {
+        written_[write.file] = true;
+        if (!writeExact(*targets_[write.file], write.offset, write.bytes.data(),
+                        static_cast<std::int64_t>(write.bytes.size())))
+            return false;
+    }
+    return true;
+}
+
+// Durability points 2 and 3: the table files reach the disk, then the
+// journal goes.
+void Journal::commit()
+{
+    bool made = makePendingWrites();
+    deferring_ = false;
+    if (!made) fail();
+    if (!recorded_) {
+        forget();
+        return;
+    }
+    for (int file = 0; file < JournaledFiles; ++file)
+        if (written_[file] && targets_[file] && !targets_[file]->flush()) fail();
+    file_.reset();
+    if (!files_.remove(names_.journal)) fail();
+    forget();
+}
+
+void Journal::forget()
+{
+    file_.reset();
+    recorded_ = false;
+    count_ = 0;
+    bytes_ = 0;
+    for (auto& stretches : covered_) stretches.clear();
+    originalLength_.fill(std::nullopt);
+    written_.fill(false);
+    deferring_ = false;
+    pending_.clear();
+}
+
+void Journal::rollBack() noexcept
+{
+    pending_.clear();
+    deferring_ = false;
+    bool recorded = recorded_;
+    file_.reset();
+    if (recorded || hot_) hot_ = !rollBackJournal(files_, names_.journal, targets_);
+    forget();
+}
+
+bool Journal::recoverIfHot()
+{
+    if (!files_.exists(names_.journal)) {
+        hot_ = false;
+        return false;
+    }
+    forget();
+    hot_ = !rollBackJournal(files_, names_.journal, targets_);
+    if (hot_) fail();
+    return true;
+}
+
+// ---- Rolling back --------------------------------------------------------------------------
+
+namespace {
+
+struct Parsed {
+    std::vector<std::pair<int, std::int64_t>> lengths;
+    std::vector<std::tuple<int, std::int64_t, const std::uint8_t*, std::int64_t>> images;
+};
+
+// The records the header counts, up to the first that is not sound; false
+// for a journal whose header is not.
+bool parseJournal(const std::vector<std::uint8_t>& content, Parsed& parsed)
+{
+    if (content.size() < static_cast<std::size_t>(JournalHeaderSize)) return false;
+    const std::uint8_t* header = content.data();
+    if (std::memcmp(header, journalheader::Signature, sizeof journalheader::Signature) != 0 ||
+        bytes::getI32(header + journalheader::Version) != JournalFormatVersion ||
+        bytes::getU32(header + journalheader::Checksum) != journalChecksum(header, journalheader::Checksum))
+        return false;
+    std::int32_t count = bytes::getI32(header + journalheader::RecordCount);
+    std::size_t at = JournalHeaderSize;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (content.size() - at < static_cast<std::size_t>(JournalRecordHeaderSize)) break;
+        const std::uint8_t* record = content.data() + at;
+        std::size_t size = bytes::getU32(record + journalrecord::Length);
+        if (content.size() - at - JournalRecordHeaderSize < size) break;
+        std::uint32_t sum = journalChecksum(record, journalrecord::Checksum);
+        sum = journalChecksum(record + journalrecord::Image, size, sum);
+        int file = record[journalrecord::File];
+        if (sum != bytes::getU32(record + journalrecord::Checksum) || file >= JournaledFiles) break;
+        auto offset = static_cast<std::int64_t>(bytes::getU64(record + journalrecord::Offset));
+        if (record[journalrecord::Kind] == journalrecord::OriginalLength) parsed.lengths.emplace_back(file, offset);
+        else parsed.images.emplace_back(file, offset, record + journalrecord::Image, static_cast<std::int64_t>(size));
+        at += JournalRecordHeaderSize + size;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool rollBackJournal(FileSystem& files, const std::string& path, const std::array<File*, JournaledFiles>& targets)
+{
+    OpenStatus status = OpenStatus::Ok;
+    auto journal = files.open(path, Access::ReadOnly, Sharing::Shared, false, status);
+    if (!journal) return status == OpenStatus::NotFound;
+    std::int64_t size = journal->size();
+    if (size < 0) return false;
+    std::vector<std::uint8_t> content(static_cast<std::size_t>(size));
+    if (!readExact(*journal, 0, content.data(), size)) return false;
+    journal.reset();
+    Parsed parsed;
+    if (parseJournal(content, parsed)) {
+        std::array<bool, JournaledFiles> touched{};
+        for (const auto& [file, offset, image, length] : parsed.images) {
+            if (!targets[file]) continue;
+            if (!writeExact(*targets[file], offset, image, length)) return false;
+            touched[file] = true;
+        }
+        for (const auto& [file, length] : parsed.lengths) {
+            if (!targets[file]) continue;
+            std::int64_t now = targets[file]->size();
+            if (now < 0 || (now != length && !targets[file]->truncate(length))) return false;
+            touched[file] = true;
+        }
+        for (int file = 0; file < JournaledFiles; ++file)
+            if (touched[file] && !targets[file]->flush()) return false;
+    }
+    return files.remove(path);
+}
+
+void recoverTable(FileSystem& files, const TableFileNames& names, Sharing sharing)
+{
+    if (!files.exists(names.journal) || files.isReadOnly(names.data)) return;
+    OpenMode mode;
+    mode.sharing = sharing;
+    auto data = openTableFile(files, names.data, names.data, Access::ReadWrite, mode);
+    auto index = openTableFile(files, names.index, names.data, Access::ReadWrite, mode);
+    std::unique_ptr<File> memo;
+    if (files.exists(names.memo)) memo = openTableFile(files, names.memo, names.data, Access::ReadWrite, mode);
+    TableLocks locks(names.data, *data, *index, memo.get(), sharing == Sharing::Shared);
+    locks.lockWrite();
+    bool recovered = rollBackJournal(files, names.journal, {data.get(), index.get(), memo.get()});
+    locks.unlockWrite();
+    if (!recovered) throw StoreError(messages::errorWriting(names.data));
+}
+
+}  // namespace store

@@ -1,0 +1,206 @@
+#pragma once
+
+// The rollback journal (.JNL) beside a table: the before-images of every
+// stretch of the data, index and memo files that a write-back overwrites,
+// so that a copy killed in the middle of one leaves a table that the next
+// copy puts back as it was. A table without a journal is the same table as
+// before; the three files' formats know nothing of it.
+//
+// Layout, all integers little-endian:
+//   0    32  header
+//   32   ... records, one after another
+//
+// Header (32 bytes):
+//   0    8   signature "MVJRNL1\0"
+//   8    4   format version, always 1
+//   12   4   record count: the records that were made durable, signed
+//   16   8   bytes of those records
+//   24   4   checksum of bytes 0..23 (FNV-1a, 32 bits)
+//   28   4   reserved, 0
+//
+// Record (20 bytes and its image):
+//   0    1   table file: 0 data, 1 index, 2 memo
+//   1    1   kind: 1 before-image, 2 the file's length before the write-back
+//   2    2   reserved, 0
+//   4    8   before-image: its offset in the table file; length: the length
+//   12   4   bytes of the image that follows, 0 for a length
+//   16   4   checksum of bytes 0..15 and the image (FNV-1a, 32 bits)
+//   20   ... the image
+//
+// Invariants:
+//   - the journal exists only while a write-back is under way or after one
+//     was cut short: a shared open creates it under the table's write lock
+//     and removes it before letting go; an exclusive open keeps one from
+//     the first write of the table until the next complete write-back
+//     (closing the table), so that a long generation lands whole or not
+//     at all;
+//   - each table file's length is recorded before its first byte is
+//     written, and each stretch below that length has its before-image
+//     recorded, once, before it is first overwritten or cut off; stretches
+//     beyond it need none, rolling back cuts them off;
+//   - records are only ever appended; the header counts those that were
+//     durable before any table byte they cover was written, so that records
+//     past the count, or a record whose checksum fails, hold nothing that
+//     reached the table;
+//   - a journal whose header is not sound never covered a write: it is
+//     removed unread.
+//
+// Rolling back writes every before-image back, cuts each file to its
+// recorded length, flushes the table files and then removes the journal. The
+// next copy that opens the table, takes its write lock, or takes its read
+// lock and sees a journal, rolls a journal it finds back first (under the
+// write lock when the table is shared): a reader's lock excludes every live
+// writer's write-back, so a journal seen then was left by a copy that died.
+//
+// Durability points, in their order within one write-back:
+//   1. the records are written, then the header with the new count, then
+//      the journal is flushed (fdatasync); the first time in a write-back
+//      the folder is flushed as well (fsync on the directory), so that the
+//      new file's name survives a power cut too. Only then are the table
+//      files written: their old contents are safe on the disk.
+//   2. once the last table byte is written, each table file written is
+//      flushed (fdatasync), so that none of the write-back can go missing
+//      once the journal is gone.
+//   3. the journal is removed. Its removal is not flushed: a journal that
+//      comes back after a power cut rolls back a post that had completed,
+//      which leaves the table whole, as before that post.
+// An exclusive open groups the writes of evicted buffers into stretches of
+// 65536 bytes, so that a long generation records each part of a file once
+// and flushes the journal once per stretch rather than once per buffer; a
+// write-back groups all of its writes into one flush of the journal.
+
+#include "store/file.h"
+#include "store/tablefiles.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace store {
+
+inline constexpr int JournalHeaderSize = 32;
+inline constexpr int JournalRecordHeaderSize = 20;
+inline constexpr std::int32_t JournalFormatVersion = 1;
+inline constexpr std::int64_t JournalStretch = 65536;
+inline constexpr int JournaledFiles = 3;  // data, index, memo
+
+namespace journalheader {
+inline constexpr char Signature[8] = {'M', 'V', 'J', 'R', 'N', 'L', '1', '\0'};
+inline constexpr int Version = 8;
+inline constexpr int RecordCount = 12;
+inline constexpr int RecordBytes = 16;
+inline constexpr int Checksum = 24;
+}  // namespace journalheader
+
+namespace journalrecord {
+inline constexpr int File = 0;
+inline constexpr int Kind = 1;
+inline constexpr int Offset = 4;
+inline constexpr int Length = 12;
+inline constexpr int Checksum = 16;
+inline constexpr int Image = 20;
+inline constexpr std::uint8_t BeforeImage = 1;
+inline constexpr std::uint8_t OriginalLength = 2;
+}  // namespace journalrecord
+
+namespace tablefile {
+inline constexpr int Data = 0;
+inline constexpr int Index = 1;
+inline constexpr int Memo = 2;
+}  // namespace tablefile
+
+std::uint32_t journalChecksum(const std::uint8_t* data, std::size_t size, std::uint32_t seed = 2166136261u);
+
+// The journal of one open table. The table's files are opened through
+// fileSystem(), so that every write and cut of theirs passes here first.
+class Journal {
+public:
+    Journal(FileSystem& files, TableFileNames names, Sharing sharing);
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    FileSystem& fileSystem();
+
+    // A write-back: its writes wait in memory until commit() records their
+    // before-images with one flush, makes them, flushes the table files and
+    // removes the journal. A failure in commit() is passed on; the caller
+    // then calls rollBack().
+    void beginWriteBack();
+    void commit();
+    // Puts the table files back as they were before the first write the
+    // journal covers. When even that fails, the journal stays on the disk
+    // for the next copy (or the next write-back of this one).
+    void rollBack() noexcept;
+    // Rolls back a journal found on the disk, left by a copy that died or by
+    // a rollback of this one that failed; the caller holds the write lock.
+    // Says whether there was one. Fails when it cannot be rolled back.
+    bool recoverIfHot();
+    bool exists() { return files_.exists(names_.journal); }
+
+private:
+    class Files;
+    class JournaledFile;
+    friend class JournaledFile;
+    struct Pending {
+        int file;
+        std::int64_t offset;
+        std::vector<std::uint8_t> bytes;
+    };
+    struct Staged {
+        std::vector<std::uint8_t> records;
+        std::int32_t count = 0;
+        std::vector<std::pair<int, std::pair<std::int64_t, std::int64_t>>> covers;
+        std::vector<std::pair<int, std::int64_t>> lengths;
+    };
+
+    // For the journaled files.
+    bool deferring() const { return deferring_; }
+    bool covers() const { return deferring_ || sharing_ == Sharing::Exclusive; }
+    void defer(int file, std::int64_t offset, const void* data, std::int64_t size);
+    bool beforeWrite(int file, std::int64_t offset, std::int64_t size);
+    bool beforeCut(int file, std::int64_t size);
+    bool makePendingWrites();
+
+    bool stage(Staged& staged, int file, std::int64_t from, std::int64_t to);
+    bool lengthBefore(Staged& staged, int file, std::int64_t& length);
+    bool record(const Staged& staged);
+    bool createFile();
+    void forget();
+    [[noreturn]] void fail();
+    bool failedRead();
+
+    FileSystem& files_;
+    TableFileNames names_;
+    Sharing sharing_;
+    std::unique_ptr<Files> fileSystem_;
+    std::array<File*, JournaledFiles> targets_{};
+
+    std::unique_ptr<File> file_;  // open while it holds records of the present write-back
+    bool recorded_ = false;       // the journal on the disk may hold records of the present write-back
+    std::int32_t count_ = 0;
+    std::int64_t bytes_ = 0;
+    std::array<std::map<std::int64_t, std::int64_t>, JournaledFiles> covered_;  // start -> end
+    std::array<std::optional<std::int64_t>, JournaledFiles> originalLength_;
+    std::array<bool, JournaledFiles> written_{};
+    bool deferring_ = false;
+    std::vector<Pending> pending_;
+    bool hot_ = false;  // a rollback of ours failed: the journal on the disk still counts
+    bool readFailed_ = false;
+};
+
+// Rolls back the journal at path over the given table files (null for one
+// the table does not have). True when none is left: there was none, it was
+// not sound, or it was rolled back and removed.
+bool rollBackJournal(FileSystem& files, const std::string& path, const std::array<File*, JournaledFiles>& targets);
+
+// Opens the table's files itself and rolls back a journal left beside them,
+// under the write lock when sharing is Shared. Fails with the store's
+// messages; does nothing for a table the caller may not write.
+void recoverTable(FileSystem& files, const TableFileNames& names, Sharing sharing);
+
+}  // namespace store
