@@ -271,25 +271,37 @@ std::string StoreTable::closeTable() noexcept
 std::optional<StoreTable::Position> StoreTable::firstOf(Open& state)
 {
     if (state.slotOrder) return liveSlotFrom(state, 1, 1);
-    return positionOf(state.indexes->first(state.order));
+    return readingAhead(state, positionOf(state.indexes->first(state.order)), 1);
 }
 
 std::optional<StoreTable::Position> StoreTable::lastOf(Open& state)
 {
     if (state.slotOrder) return liveSlotFrom(state, state.data->slotCount(), -1);
-    return positionOf(state.indexes->last(state.order));
+    return readingAhead(state, positionOf(state.indexes->last(state.order)), -1);
 }
 
 std::optional<StoreTable::Position> StoreTable::nextOf(Open& state, const Position& from)
 {
     if (state.slotOrder) return liveSlotFrom(state, from.slot + 1, 1);
-    return positionOf(state.indexes->next(state.order, from.key));
+    return readingAhead(state, positionOf(state.indexes->next(state.order, from.key)), 1);
 }
 
 std::optional<StoreTable::Position> StoreTable::priorOf(Open& state, const Position& from)
 {
     if (state.slotOrder) return liveSlotFrom(state, from.slot - 1, -1);
-    return positionOf(state.indexes->prior(state.order, from.key));
+    return readingAhead(state, positionOf(state.indexes->prior(state.order, from.key)), -1);
+}
+
+// A walk in index order that reaches a slot the cache lacks reads it with the
+// slots the index names next, not with its neighbours in the file, which in
+// any order but the table's own are rows the walk will not meet for long.
+std::optional<StoreTable::Position> StoreTable::readingAhead(Open& state, const std::optional<Position>& position,
+                                                             int direction)
+{
+    if (position && !state.data->holdsSlot(position->slot))
+        state.data->readAhead(
+            state.indexes->slotsAhead(state.order, position->key, state.data->readAheadCount(), direction > 0));
+    return position;
 }
 
 std::optional<StoreTable::Position> StoreTable::liveSlotFrom(Open& state, std::int32_t slot, int step)
