@@ -500,12 +500,17 @@ const std::uint8_t* DataFile::pin(std::int32_t slot)
 
 void DataFile::unpin(std::int32_t slot) { slots_->unpin(slot); }
 
-bool DataFile::refreshIfChanged()
+bool DataFile::changedByOthers()
 {
     if (isExclusive()) return false;
     std::uint8_t counter[4];
-    readFromDisk(dataheader::ChangeCounter, counter, sizeof counter);
-    if (bytes::getI32(counter) == header_.changeCounter) return false;
+    readOrFail(*file_, dataheader::ChangeCounter, counter, sizeof counter, name());
+    return bytes::getI32(counter) != header_.changeCounter;
+}
+
+bool DataFile::refreshIfChanged()
+{
+    if (!changedByOthers()) return false;
     readHeader();
     slots_->dropUnchanged();
     return true;

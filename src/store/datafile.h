@@ -286,6 +286,9 @@ public:
     // another process wrote the table, rereads the header and drops cached
     // slots. Says whether it did. The index and memo files have their own.
     bool refreshIfChanged();
+    // Whether the change counter on disk differs from the cached header's,
+    // read without the read guard: for a caller that knows what it holds.
+    bool changedByOthers();
 
 private:
     class Operation;

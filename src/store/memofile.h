@@ -144,6 +144,9 @@ public:
     // another process wrote the file, rereads the header and drops cached
     // blocks. Says whether it did.
     bool refreshIfChanged();
+    // Whether the counter on disk differs from the cached header's, read
+    // without the read guard: for a caller that knows what it holds.
+    bool changedByOthers();
 
     void pinBlock(std::int32_t offset);
     void unpinBlock(std::int32_t offset);

@@ -2,6 +2,7 @@
 #include "store/datafile.h"
 #include "store/storetable.h"
 #include "support/tables.h"
+#include "support/watchedfilesystem.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -16,62 +17,9 @@ using namespace store;
 using testing_support::columnSchema;
 using testing_support::schemaOf;
 using testing_support::TempDir;
+using testing_support::WatchedFileSystem;
 
 namespace {
-
-// Passes everything to the real file system and notes the reads of one file.
-class ReadRecorder final : public FileSystem {
-public:
-    struct Read {
-        std::int64_t offset;
-        std::int64_t size;
-    };
-
-    explicit ReadRecorder(std::string watched) : watched_(std::move(watched)) {}
-    std::vector<Read> reads;
-
-    std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
-                               OpenStatus& status) override
-    {
-        auto inner = systemFileSystem().open(path, access, sharing, writeThrough, status);
-        if (!inner || path != watched_) return inner;
-        return std::make_unique<Recorded>(std::move(inner), reads);
-    }
-    std::unique_ptr<File> create(const std::string& path, OpenStatus& status) override
-    {
-        return systemFileSystem().create(path, status);
-    }
-    bool exists(const std::string& path) override { return systemFileSystem().exists(path); }
-    bool isReadOnly(const std::string& path) override { return systemFileSystem().isReadOnly(path); }
-    bool remove(const std::string& path) override { return systemFileSystem().remove(path); }
-
-private:
-    class Recorded final : public File {
-    public:
-        Recorded(std::unique_ptr<File> inner, std::vector<Read>& reads) : inner_(std::move(inner)), reads_(reads) {}
-        std::int64_t readAt(std::int64_t offset, void* data, std::int64_t size) override
-        {
-            reads_.push_back({offset, size});
-            return inner_->readAt(offset, data, size);
-        }
-        std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) override
-        {
-            return inner_->writeAt(offset, data, size);
-        }
-        std::int64_t size() override { return inner_->size(); }
-        bool truncate(std::int64_t size) override { return inner_->truncate(size); }
-        bool flush() override { return inner_->flush(); }
-        LockStatus lock(std::int64_t offset, std::int64_t length) override { return inner_->lock(offset, length); }
-        bool unlock(std::int64_t offset, std::int64_t length) override { return inner_->unlock(offset, length); }
-        int lastError() const override { return inner_->lastError(); }
-
-    private:
-        std::unique_ptr<File> inner_;
-        std::vector<Read>& reads_;
-    };
-
-    std::string watched_;
-};
 
 // More rows than the slot cache holds, their speeds shuffled, so that the
 // order of the speed index has nothing to do with the order of the slots.
@@ -110,7 +58,7 @@ protected:
     // cached until the walk comes to it.
     void expectWalkReadsEachSlotOnce(bool forward)
     {
-        ReadRecorder recorder(path);
+        WatchedFileSystem recorder(path);
         StoreTable table("resultsdb", recorder);
         table.setTableName(path);
         table.setIndexName("KPH");
@@ -131,7 +79,7 @@ protected:
         EXPECT_EQ(rows, Rows);
 
         std::set<std::int64_t> read;
-        for (const ReadRecorder::Read& each : recorder.reads) {
+        for (const WatchedFileSystem::Read& each : recorder.reads) {
             if (each.offset < slotsStart) continue;  // the header's change counter
             ASSERT_EQ((each.offset - slotsStart) % slotSize, 0);
             ASSERT_EQ(each.size % slotSize, 0);
