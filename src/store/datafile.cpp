@@ -436,15 +436,45 @@ const std::uint8_t* DataFile::slotImage(std::int32_t slot)
     std::memset(first, 0, slots_->bufferSize());
     std::memcpy(first, staged.data(), size);
     slots_->pin(slot);
-    for (std::int32_t i = 1; i < count; ++i) {
-        if (slots_->contains(slot + i)) continue;
-        std::uint8_t* ahead = slots_->placeWithoutWriting(slot + i);
-        if (!ahead) break;
-        std::memset(ahead, 0, slots_->bufferSize());
-        std::memcpy(ahead, staged.data() + static_cast<std::size_t>(i) * size, size);
-    }
+    cacheAhead(slot + 1, staged.data() + size, count - 1);
     slots_->unpin(slot);
     return first;
+}
+
+// Slots read along with others go only into buffers that are free or hold
+// nothing to write: reading ahead never costs a write.
+bool DataFile::cacheAhead(std::int32_t first, const std::uint8_t* images, std::int32_t count)
+{
+    const std::size_t size = header_.slotSize;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (slots_->contains(first + i)) continue;
+        std::uint8_t* ahead = slots_->placeWithoutWriting(first + i);
+        if (!ahead) return false;
+        std::memset(ahead, 0, slots_->bufferSize());
+        std::memcpy(ahead, images + static_cast<std::size_t>(i) * size, size);
+    }
+    return true;
+}
+
+std::int32_t DataFile::readAheadCount() const { return std::max(1, ReadAheadBytes / header_.slotSize); }
+
+void DataFile::readAhead(const std::vector<std::int32_t>& wanted)
+{
+    std::vector<std::int32_t> missing;
+    for (std::int32_t slot : wanted)
+        if (slot >= 1 && slot < header_.nextSlot && !slots_->contains(slot)) missing.push_back(slot);
+    std::sort(missing.begin(), missing.end());
+    missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
+    const std::size_t size = header_.slotSize;
+    std::vector<std::uint8_t> staged;
+    for (std::size_t at = 0; at < missing.size();) {
+        std::size_t end = at + 1;
+        while (end < missing.size() && missing[end] == missing[end - 1] + 1) ++end;
+        staged.resize((end - at) * size);
+        readFromDisk(slotOffset(missing[at]), staged.data(), static_cast<std::int64_t>(staged.size()));
+        if (!cacheAhead(missing[at], staged.data(), static_cast<std::int32_t>(end - at))) return;
+        at = end;
+    }
 }
 
 std::vector<std::uint8_t> DataFile::liveImage(std::int32_t slot)
@@ -476,12 +506,18 @@ const std::uint8_t* DataFile::pin(std::int32_t slot)
 
 void DataFile::unpin(std::int32_t slot) { slots_->unpin(slot); }
 
-bool DataFile::refreshIfChanged(bool force)
+bool DataFile::changedByOthers()
 {
     if (isExclusive()) return false;
     std::uint8_t counter[4];
-    readFromDisk(dataheader::ChangeCounter, counter, sizeof counter);
-    if (bytes::getI32(counter) == header_.changeCounter && !force) return false;
+    readOrFail(*file_, dataheader::ChangeCounter, counter, sizeof counter, name());
+    return bytes::getI32(counter) != header_.changeCounter;
+}
+
+bool DataFile::refreshIfChanged(bool force)
+{
+    if (isExclusive()) return false;
+    if (!force && !changedByOthers()) return false;
     readHeader();
     slots_->dropUnchanged();
     return true;

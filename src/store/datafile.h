@@ -71,7 +71,8 @@
 // Slots live in a cache of at most 131070 bytes (65535 buffers at most) of
 // slot plus computed-area size. A slot that is not cached is read with the
 // slots after it, as many as fit into 32767 bytes and no more than the file
-// holds, in one read. Changed slots go back sorted, each run of consecutive
+// holds, in one read; a walk in the order of an index reads instead the slots
+// the index names next, as many (readAhead). Changed slots go back sorted, each run of consecutive
 // slots in one write: in a shared open after every append, change and delete,
 // together with the memo file, the index file and then the header (which goes
 // last, so that the file never counts slots whose memo values are not yet on
@@ -280,6 +281,13 @@ public:
     void empty();
     void writeBack();
 
+    // Reading ahead in the order of an index: the slots it names next, those
+    // not cached read in one go, each run of consecutive ones in one read.
+    // As many as the read-ahead of a slot (readAheadCount) are worth asking for.
+    bool holdsSlot(std::int32_t slot) const { return slots_->contains(slot); }
+    std::int32_t readAheadCount() const;
+    void readAhead(const std::vector<std::int32_t>& slots);
+
     // A pinned slot stays in its buffer; at most 64 pins at once on one slot.
     const std::uint8_t* pin(std::int32_t slot);
     void unpin(std::int32_t slot);
@@ -289,6 +297,9 @@ public:
     // slots. Says whether it did. The index and memo files have their own.
     // Forced, it does so whatever the counter says.
     bool refreshIfChanged(bool force = false);
+    // Whether the change counter on disk differs from the cached header's,
+    // read without the read guard: for a caller that knows what it holds.
+    bool changedByOthers();
 
     // For the locking layer, holding the write lock: rolls back a journal
     // that a copy which died left beside the table. Says whether there was
@@ -315,6 +326,7 @@ private:
     void writeSlots(std::int64_t first, const std::vector<const std::uint8_t*>& images);
     void writeHeader();
     const std::uint8_t* slotImage(std::int32_t slot);
+    bool cacheAhead(std::int32_t first, const std::uint8_t* images, std::int32_t count);
     std::vector<std::uint8_t> liveImage(std::int32_t slot);
     void storeSlot(std::int32_t slot, const std::vector<std::uint8_t>& image, bool isNew);
 

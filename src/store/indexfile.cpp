@@ -298,6 +298,32 @@ std::optional<IndexEntry> IndexFile::before(int index, const Key& key)
     return entryBefore(index, leaf.page, leaf.at - 1);
 }
 
+// Walks the leaf chain from the position of key. Stops after a few leaves:
+// every leaf stays pinned until the call returns, and the cache of an index
+// is small.
+std::vector<std::int32_t> IndexFile::slotsFrom(int index, const Key& key, std::size_t count, bool ascending)
+{
+    constexpr int MostLeaves = 8;
+    std::vector<std::int32_t> slots;
+    if (header_.descriptors[index].root == 0) return slots;
+    Scope scope(*this);
+    Step leaf = descend(index, key).steps.back();
+    IndexPage* page = leaf.page;
+    int at = ascending || holds(index, *page, leaf.at, key) ? leaf.at : leaf.at - 1;
+    for (int leaves = 1; slots.size() < count;) {
+        if (at >= 0 && at < page->count()) {
+            slots.push_back(page->values[at]);
+            at += ascending ? 1 : -1;
+            continue;
+        }
+        std::int32_t neighbour = ascending ? page->next : page->previous;
+        if (neighbour == 0 || ++leaves > MostLeaves) break;
+        page = &pinLeaf(index, neighbour);
+        at = ascending ? 0 : page->count() - 1;
+    }
+    return slots;
+}
+
 IndexFile::Rank IndexFile::rank(int index, const Key& key)
 {
     if (header_.descriptors[index].root == 0) return Rank();

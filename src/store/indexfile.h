@@ -95,6 +95,10 @@ public:
     std::optional<IndexEntry> atOrBefore(int index, const Key& key);
     std::optional<IndexEntry> after(int index, const Key& key);
     std::optional<IndexEntry> before(int index, const Key& key);
+    // The slots of up to count entries from the position of key on, in
+    // ascending key order or (ascending false) descending: what a walk of
+    // the index reads next. Reads at most a few leaves.
+    std::vector<std::int32_t> slotsFrom(int index, const Key& key, std::size_t count, bool ascending);
     // The keys before key, and whether key itself is there, from the subtree
     // counts of the pages on the way to it.
     struct Rank {

@@ -73,34 +73,19 @@ void TableLocks::release(File& file, std::int64_t offset, std::int64_t length)
         throw StoreError("Cannot unlock data file or record in data file " + dataFileName_);
 }
 
-void TableLocks::lockRead(bool checkChanges)
+// Nothing is held when it fails.
+void TableLocks::takeReaderBytes()
 {
-    if (readDepth_++ > 0 || writeDepth_ > 0 || !enabled_) {
-        if (checkChanges && readDepth_ == 1 && writeDepth_ == 0 && changeCheck_) changeCheck_();
-        return;
-    }
-    if (!lockReaderByte(index_)) {
-        --readDepth_;
-        generalFailure();
-    }
+    if (!lockReaderByte(index_)) generalFailure();
     if (memo_ && !lockReaderByte(*memo_)) {
         index_.unlock(indexReader_, 1);
         indexReader_ = 0;
-        --readDepth_;
         generalFailure();
-    }
-    try {
-        if (checkChanges && changeCheck_) changeCheck_();
-    } catch (...) {
-        readDepth_ = 1;
-        unlockRead();
-        throw;
     }
 }
 
-void TableLocks::unlockRead()
+void TableLocks::releaseReaderBytes()
 {
-    if (readDepth_ == 0 || --readDepth_ > 0) return;
     if (memoReader_) {
         std::int64_t offset = memoReader_;
         memoReader_ = 0;
@@ -111,6 +96,64 @@ void TableLocks::unlockRead()
         indexReader_ = 0;
         release(index_, offset, 1);
     }
+}
+
+void TableLocks::lockRead(bool checkChanges)
+{
+    if (fromCache_ && indexReader_ == 0 && writeDepth_ == 0) return confirmCache();
+    if (readDepth_++ > 0 || writeDepth_ > 0 || !enabled_) {
+        if (checkChanges && readDepth_ == 1 && writeDepth_ == 0 && changeCheck_) changeCheck_();
+        return;
+    }
+    try {
+        takeReaderBytes();
+    } catch (...) {
+        --readDepth_;
+        throw;
+    }
+    try {
+        if (checkChanges && changeCheck_) changeCheck_();
+    } catch (...) {
+        readDepth_ = 1;
+        unlockRead();
+        throw;
+    }
+}
+
+bool TableLocks::lockReadFromCache()
+{
+    if (!enabled_ || readDepth_ > 0 || writeDepth_ > 0 || !changeProbe_ || !changeCheck_) return false;
+    if (changeProbe_(false)) return false;
+    readDepth_ = 1;
+    fromCache_ = true;
+    return true;
+}
+
+// The first read of the files in a read that began on the cache alone: from
+// here on it holds the read lock, as long as what it found in the cache is
+// still what the files hold.
+void TableLocks::confirmCache()
+{
+    takeReaderBytes();
+    bool changed = true;
+    try {
+        changed = changeProbe_(true);
+    } catch (...) {
+        releaseReaderBytes();
+        throw;
+    }
+    if (changed) {
+        releaseReaderBytes();
+        throw ReadRestart();
+    }
+    ++readDepth_;
+}
+
+void TableLocks::unlockRead()
+{
+    if (readDepth_ == 0 || --readDepth_ > 0) return;
+    fromCache_ = false;
+    releaseReaderBytes();
 }
 
 void TableLocks::lockWrite()
@@ -226,6 +269,7 @@ void TableLocks::releaseAll() noexcept
     if (indexReader_) index_.unlock(indexReader_, 1);
     memoReader_ = indexReader_ = 0;
     readDepth_ = writeDepth_ = 0;
+    fromCache_ = false;
 }
 
 }  // namespace store

@@ -35,6 +35,17 @@
 //
 // Locks are taken only on a table open shared and writable; open exclusively
 // or read-only, every lock succeeds at once without touching the files.
+//
+// Reads from the cache. Most cursor steps need nothing the caches lack, and
+// the read lock with its change check would cost them seven system calls. A
+// read may therefore begin with one: the change counter of the data file,
+// whose header every write-back of a shared open writes last. While it has
+// not moved, no other write has ended since the caches were last checked, so
+// what they hold is the table as the last writer left it, and the read runs
+// on them without a lock. Should it need the files after all, it takes the
+// read lock then and compares every file's counter; when one moved
+// meanwhile, the read is abandoned with ReadRestart, to be run again under
+// the full read lock, whose change check brings the caches up to date.
 
 #include "store/file.h"
 
@@ -59,6 +70,11 @@ inline constexpr int ReaderChoices = 65534;
 
 inline constexpr int PageLockTries = 8193;
 inline constexpr int PageLockPauseMilliseconds = 3;
+
+// Thrown by the lock of a read that began on the cache alone, when it must
+// read the files and another process wrote meanwhile. Not a StoreError: it
+// never reaches the caller of the table.
+struct ReadRestart {};
 
 // The time source of the retry pauses, so tests can count retries.
 class LockClock {
@@ -85,6 +101,10 @@ public:
     // Called instead of the change check once the write lock is had: the
     // place to roll back a journal a writer that died left behind.
     void setWriteCheck(std::function<void()> check) { writeCheck_ = std::move(check); }
+    // Says, without changing anything, whether another process wrote since
+    // the change check: by the data file's counter alone, or (everyFile) by
+    // the counters of all three files.
+    void setChangeProbe(std::function<bool(bool everyFile)> probe) { changeProbe_ = std::move(probe); }
 
     // Nest: only the outermost call takes or releases the files' locks. While
     // the write lock is held, a read lock is already implied.
@@ -92,6 +112,9 @@ public:
     // an operation, when caches must not be dropped.
     void lockRead(bool checkChanges = true);
     void unlockRead();
+    // Begins a read on the cache alone (see above) and says whether it did;
+    // when it did not, the caller takes lockRead instead. Ended by unlockRead.
+    bool lockReadFromCache();
     void lockWrite();
     void unlockWrite();
 
@@ -108,6 +131,9 @@ public:
 
 private:
     bool lockReaderByte(File& file);
+    void takeReaderBytes();
+    void releaseReaderBytes();
+    void confirmCache();
     bool retryPageLock(File& file, std::int64_t offset, std::int64_t length);
     bool retryPatiently(File& file, std::int64_t offset, std::int64_t length, int retryCount, int waitMilliseconds);
     void release(File& file, std::int64_t offset, std::int64_t length);
@@ -121,10 +147,12 @@ private:
     LockClock& clock_;
     std::function<void()> changeCheck_;
     std::function<void()> writeCheck_;
+    std::function<bool(bool)> changeProbe_;
     std::minstd_rand random_;
 
     int readDepth_ = 0;
     int writeDepth_ = 0;
+    bool fromCache_ = false;  // the outermost read began on the cache alone
     std::int64_t indexReader_ = 0;  // the byte this handle holds, 0 when none
     std::int64_t memoReader_ = 0;
     bool tableLocked_ = false;

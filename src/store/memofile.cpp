@@ -368,11 +368,16 @@ void MemoFile::empty()
         if (value) value->firstBlock = 0;
 }
 
-bool MemoFile::refreshIfChanged(bool force)
+bool MemoFile::changedByOthers()
 {
     std::uint8_t counter[4];
-    readFromDisk(memoheader::ChangeCounter, counter, sizeof counter);
-    if (bytes::getI32(counter) == header_.changeCounter && !force) return false;
+    readOrFail(*file_, memoheader::ChangeCounter, counter, sizeof counter, name_);
+    return bytes::getI32(counter) != header_.changeCounter;
+}
+
+bool MemoFile::refreshIfChanged(bool force)
+{
+    if (!force && !changedByOthers()) return false;
     std::uint8_t image[MemoHeaderSize];
     readFromDisk(0, image, MemoHeaderSize);
     header_ = decodeMemoHeader(image);

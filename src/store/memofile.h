@@ -145,6 +145,9 @@ public:
     // another process wrote the file, rereads the header and drops cached
     // blocks. Says whether it did. Forced, it does so whatever the counter says.
     bool refreshIfChanged(bool force = false);
+    // Whether the counter on disk differs from the cached header's, read
+    // without the read guard: for a caller that knows what it holds.
+    bool changedByOthers();
 
     void pinBlock(std::int32_t offset);
     void unpinBlock(std::int32_t offset);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <tuple>
 
@@ -40,6 +41,8 @@ namespace {
 template <bool Write> class LockScope {
 public:
     explicit LockScope(TableLocks& locks) : locks_(locks) { Write ? locks_.lockWrite() : locks_.lockRead(); }
+    // Of a lock already had.
+    LockScope(TableLocks& locks, std::adopt_lock_t) : locks_(locks) {}
     ~LockScope()
     {
         try {
@@ -56,6 +59,24 @@ private:
 
 using ReadScope = LockScope<false>;
 using WriteScope = LockScope<true>;
+
+// A cursor operation that only reads: run on the caches alone while the
+// data file's change counter says nobody wrote, and run again under the read
+// lock when it had to read the files and found that somebody had. It must
+// change nothing before its last read, so that running it again starts from
+// where the first run did.
+template <class Operation> auto reading(TableLocks& locks, Operation operation)
+{
+    if (locks.lockReadFromCache()) {
+        try {
+            ReadScope scope(locks, std::adopt_lock);
+            return operation();
+        } catch (const ReadRestart&) {
+        }
+    }
+    ReadScope scope(locks);
+    return operation();
+}
 
 // Reads that happen outside a cursor operation's own read lock still hold
 // one while they last; the change check belongs to the start of operations,
@@ -219,6 +240,7 @@ void StoreTable::open()
     if (shared) {
         state->locks->setChangeCheck([this, opened] { checkAfterRead(*opened); });
         state->locks->setWriteCheck([this, opened] { refreshAfterOthers(*opened, opened->data->recoverJournal()); });
+        state->locks->setChangeProbe([opened](bool everyFile) { return changedByOthers(*opened, everyFile); });
     }
     open_ = std::move(state);
     try {
@@ -285,25 +307,37 @@ std::string StoreTable::closeTable() noexcept
 std::optional<StoreTable::Position> StoreTable::firstOf(Open& state)
 {
     if (state.slotOrder) return liveSlotFrom(state, 1, 1);
-    return positionOf(state.indexes->first(state.order));
+    return readingAhead(state, positionOf(state.indexes->first(state.order)), 1);
 }
 
 std::optional<StoreTable::Position> StoreTable::lastOf(Open& state)
 {
     if (state.slotOrder) return liveSlotFrom(state, state.data->slotCount(), -1);
-    return positionOf(state.indexes->last(state.order));
+    return readingAhead(state, positionOf(state.indexes->last(state.order)), -1);
 }
 
 std::optional<StoreTable::Position> StoreTable::nextOf(Open& state, const Position& from)
 {
     if (state.slotOrder) return liveSlotFrom(state, from.slot + 1, 1);
-    return positionOf(state.indexes->next(state.order, from.key));
+    return readingAhead(state, positionOf(state.indexes->next(state.order, from.key)), 1);
 }
 
 std::optional<StoreTable::Position> StoreTable::priorOf(Open& state, const Position& from)
 {
     if (state.slotOrder) return liveSlotFrom(state, from.slot - 1, -1);
-    return positionOf(state.indexes->prior(state.order, from.key));
+    return readingAhead(state, positionOf(state.indexes->prior(state.order, from.key)), -1);
+}
+
+// A walk in index order that reaches a slot the cache lacks reads it with the
+// slots the index names next, not with its neighbours in the file, which in
+// any order but the table's own are rows the walk will not meet for long.
+std::optional<StoreTable::Position> StoreTable::readingAhead(Open& state, const std::optional<Position>& position,
+                                                             int direction)
+{
+    if (position && !state.data->holdsSlot(position->slot))
+        state.data->readAhead(
+            state.indexes->slotsAhead(state.order, position->key, state.data->readAheadCount(), direction > 0));
+    return position;
 }
 
 std::optional<StoreTable::Position> StoreTable::liveSlotFrom(Open& state, std::int32_t slot, int step)
@@ -364,29 +398,26 @@ std::optional<StoreTable::Position> StoreTable::stepVisible(Open& state, const P
 
 // ---- The cursor -------------------------------------------------------------------
 
+// The row is read before anything changes: a read run again (reading())
+// must start from where the first run did.
 void StoreTable::setCurrent(const std::optional<Position>& position)
 {
+    Row row = position ? open_->data->readRow(position->slot) : Row{};
     open_->hasRow = position.has_value();
-    if (position) {
-        open_->current = *position;
-        open_->row = open_->data->readRow(position->slot);
-    } else {
-        open_->current = Position{};
-        open_->row = Row{};
-    }
+    open_->current = position.value_or(Position{});
+    open_->row = std::move(row);
 }
 
 void StoreTable::GoFirst()
 {
     requireOpen();
     settlePending();
-    {
-        ReadScope scope(*open_->locks);
+    reading(*open_->locks, [this] {
         std::optional<Position> first = firstVisible(*open_);
         setCurrent(first);
         atStart_ = true;
         atEnd_ = !first;
-    }
+    });
     tell(TableObserver::Event::Moved);
 }
 
@@ -394,13 +425,12 @@ void StoreTable::GoLast()
 {
     requireOpen();
     settlePending();
-    {
-        ReadScope scope(*open_->locks);
+    reading(*open_->locks, [this] {
         std::optional<Position> last = lastVisible(*open_);
         setCurrent(last);
         atEnd_ = true;
         atStart_ = !last;
-    }
+    });
     tell(TableObserver::Event::Moved);
 }
 
@@ -409,8 +439,7 @@ void StoreTable::Skip(int rows)
     requireOpen();
     settlePending();
     if (rows == 0) return;
-    {
-        ReadScope scope(*open_->locks);
+    reading(*open_->locks, [this, rows] {
         int direction = rows > 0 ? 1 : -1;
         if (!open_->hasRow) {
             setCurrent(direction > 0 ? lastVisible(*open_) : firstVisible(*open_));
@@ -435,7 +464,7 @@ void StoreTable::Skip(int rows)
             atEnd_ = direction > 0 && reachedEdge;
             atStart_ = direction < 0 && reachedEdge;
         }
-    }
+    });
     tell(TableObserver::Event::Moved);
 }
 
@@ -450,19 +479,30 @@ int StoreTable::RowNumber()
 {
     requireOpen();
     if (!open_->hasRow) return 0;
-    ReadScope scope(*open_->locks);
-    if (!open_->slotOrder) return open_->indexes->rank(open_->order, open_->current.key) + 1;
-    int number = 1;
-    for (std::int32_t slot = 1; slot < open_->current.slot; ++slot)
-        if (!open_->data->isDeleted(slot)) ++number;
-    return number;
+    return reading(*open_->locks, [this] {
+        if (!open_->slotOrder) return open_->indexes->rank(open_->order, open_->current.key) + 1;
+        int number = 1;
+        for (std::int32_t slot = 1; slot < open_->current.slot; ++slot)
+            if (!open_->data->isDeleted(slot)) ++number;
+        return number;
+    });
 }
 
 int StoreTable::RowCount()
 {
     requireOpen();
-    ReadScope scope(*open_->locks);
-    return open_->indexes->rowCount();
+    return reading(*open_->locks, [this] { return open_->indexes->rowCount(); });
+}
+
+// The change probe of the locks: by the data file's counter, whose header
+// every write-back writes last, or by all three.
+bool StoreTable::changedByOthers(Open& state, bool everyFile)
+{
+    if (state.data->changedByOthers()) return true;
+    if (!everyFile) return false;
+    IndexFile& index = state.indexes->file();
+    return index.storedChangeCounter() != index.changeCounter() ||
+           (state.data->memo() && state.data->memo()->changedByOthers());
 }
 
 // Another handle or process wrote the table: the caches were dropped, and
@@ -680,8 +720,8 @@ Value StoreTable::readValue(const std::string& column)
     if (state_ != EditStates::Browse) return state.data->value(state.pending, number);
     if (!state.hasRow) return Value{};
     if (!state.data->column(number).isBlob()) return state.data->value(state.row, number);
-    ReadScope scope(*state.locks);  // memo blocks may have to be read
-    return state.data->value(state.row, number);
+    // Memo blocks may have to be read.
+    return reading(*state.locks, [&state, number] { return state.data->value(state.row, number); });
 }
 
 std::string StoreTable::ReadText(const std::string& column)
@@ -736,22 +776,23 @@ std::vector<std::vector<std::string>> StoreTable::VisibleRows(const std::vector<
     requireOpen();
     std::vector<int> numbers;
     for (const std::string& column : columns) numbers.push_back(columnNumber(column));
-    std::vector<std::vector<std::string>> rows;
-    ReadScope scope(*open_->locks);
-    for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1)) {
-        Row row = open_->data->readRow(at->slot);
-        std::vector<std::string>& texts = rows.emplace_back();
-        for (int number : numbers) texts.push_back(textOf(open_->data->column(number), open_->data->value(row, number)));
-    }
-    return rows;
+    return reading(*open_->locks, [this, &numbers] {
+        std::vector<std::vector<std::string>> rows;
+        for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1)) {
+            Row row = open_->data->readRow(at->slot);
+            std::vector<std::string>& texts = rows.emplace_back();
+            for (int number : numbers)
+                texts.push_back(textOf(open_->data->column(number), open_->data->value(row, number)));
+        }
+        return rows;
+    });
 }
 
 void StoreTable::GoToVisibleRow(int place)
 {
     requireOpen();
     settlePending();
-    {
-        ReadScope scope(*open_->locks);
+    reading(*open_->locks, [this, place] {
         std::optional<Position> at = firstVisible(*open_);
         for (int i = 0; at && i < place; ++i) {
             std::optional<Position> next = stepVisible(*open_, *at, 1);
@@ -761,7 +802,7 @@ void StoreTable::GoToVisibleRow(int place)
         setCurrent(at);
         atStart_ = !at || place <= 0;
         atEnd_ = !at;
-    }
+    });
     tell(TableObserver::Event::Moved);
 }
 
@@ -769,11 +810,12 @@ int StoreTable::VisibleRowPlace()
 {
     requireOpen();
     if (!open_->hasRow) return -1;
-    ReadScope scope(*open_->locks);
-    int place = 0;
-    for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1), ++place)
-        if (at->slot == open_->current.slot) return place;
-    return -1;
+    return reading(*open_->locks, [this] {
+        int place = 0;
+        for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1), ++place)
+            if (at->slot == open_->current.slot) return place;
+        return -1;
+    });
 }
 
 // ---- Display ----------------------------------------------------------------------

@@ -15,9 +15,10 @@
 // filter first post a pending row when any of its values were written, and
 // otherwise cancel it.
 //
-// Locks: every cursor operation of a shared open holds the table's read lock
-// while it reads, so that it sees what other handles and processes last
-// wrote; BeginEdit locks the current row until the row is posted or
+// Locks: every cursor operation of a shared open sees what other handles and
+// processes last wrote: it holds the table's read lock while it reads, or,
+// while the data file's change counter shows that nobody wrote, runs on the
+// caches alone (locking.h); BeginEdit locks the current row until the row is posted or
 // cancelled; posting and deleting hold the write lock while they write.
 //
 // Failures are StoreErrors. Those about the handle itself carry its name:
@@ -164,6 +165,7 @@ private:
     void setCurrent(const std::optional<Position>& position);
     void refreshAfterOthers(Open& state, bool force = false);
     void checkAfterRead(Open& state);
+    static bool changedByOthers(Open& state, bool everyFile);
     void tell(TableObserver::Event event);
 
     // The order, and the rows of it that pass the filter.
@@ -172,6 +174,7 @@ private:
     static std::optional<Position> nextOf(Open& state, const Position& from);
     static std::optional<Position> priorOf(Open& state, const Position& from);
     static std::optional<Position> liveSlotFrom(Open& state, std::int32_t slot, int step);
+    static std::optional<Position> readingAhead(Open& state, const std::optional<Position>& position, int direction);
     static std::optional<Position> positionOf(const std::optional<IndexEntry>& entry);
     static Position positionOfRow(Open& state, const Row& row);
     static bool isLive(Open& state, const Position& position);

@@ -67,6 +67,12 @@ public:
     // The entries after and before the position of key.
     std::optional<IndexEntry> next(int order, const Key& key);
     std::optional<IndexEntry> prior(int order, const Key& key);
+    // The slots of up to count rows from the position of key on, forward or
+    // backward in the order.
+    std::vector<std::int32_t> slotsAhead(int order, const Key& key, std::size_t count, bool forward)
+    {
+        return file_.slotsFrom(order, key, count, forward != reversed(order));
+    }
     // The number of entries before the position of key: RowNumber - 1 of the
     // row with that key.
     std::int32_t rank(int order, const Key& key);

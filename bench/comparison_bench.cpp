@@ -1,0 +1,389 @@
+// The store against the embedded SQL database an engineer would reach for
+// instead, on the results table's own workloads: the same rows (110,000, each
+// with a 300-byte error log), the same four indexes (NAME without regard to
+// case, KPH and NKPH descending, TESTDATE with TESTTIME), measured in one run.
+//
+// Every benchmark measures both sides and reports
+//   store   operations (rows, posts, queries, opens) per second of the store
+//   sqlite  the same for the database
+//   ratio   store / sqlite: above 1 the store is faster
+// The benchmark's own time column is the store's time.
+//
+// Durability is matched on both sides: the store writes without syncing
+// against synchronous=OFF, and the store's write-through opens
+// (ForceBufferFlush) against synchronous=FULL. Shared database connections
+// run in WAL mode, one row per transaction; exclusive ones hold
+// locking_mode=EXCLUSIVE.
+
+#include "resultsrows.h"
+#include "store/storetable.h"
+#include "support/tempdir.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace store;
+using namespace bench_support;
+
+namespace {
+
+constexpr int TableRows = 110000;
+constexpr int BulkRows = 100000;
+
+double secondsOf(const std::function<void()>& work)
+{
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// ---- The database side ----------------------------------------------------------
+
+class Database {
+public:
+    explicit Database(const std::string& path)
+    {
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+            fail("open");
+    }
+    ~Database() { sqlite3_close_v2(db_); }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    sqlite3* handle() const { return db_; }
+    void run(const std::string& sql)
+    {
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail(sql);
+    }
+    [[noreturn]] void fail(const std::string& what) const
+    {
+        throw std::runtime_error(what + ": " + sqlite3_errmsg(db_));
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+class Statement {
+public:
+    Statement(Database& db, const std::string& sql) : db_(db)
+    {
+        if (sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &statement_, nullptr) != SQLITE_OK) db.fail(sql);
+    }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    sqlite3_stmt* get() const { return statement_; }
+    // True while there is a row.
+    bool step()
+    {
+        int status = sqlite3_step(statement_);
+        if (status == SQLITE_ROW) return true;
+        if (status != SQLITE_DONE) db_.fail("step");
+        return false;
+    }
+    void reset() { sqlite3_reset(statement_); }
+
+private:
+    Database& db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+void createResultsDatabase(Database& db)
+{
+    db.run("PRAGMA journal_mode=WAL");
+    db.run("CREATE TABLE results(NAME TEXT, KPH REAL, NKPH REAL, ACCURACY REAL, TOTALKS INTEGER,"
+           " TOTALFLDS INTEGER, TOTERRS INTEGER, FLDERRS INTEGER, TIME REAL, TESTTYPE TEXT,"
+           " TESTDATE INTEGER, TESTTIME INTEGER, ERRORS TEXT)");
+    db.run("CREATE INDEX NAME ON results(NAME COLLATE NOCASE)");
+    db.run("CREATE INDEX KPH ON results(KPH DESC)");
+    db.run("CREATE INDEX NETKPH ON results(NKPH DESC)");
+    db.run("CREATE INDEX DATE ON results(TESTDATE, TESTTIME)");
+}
+
+class RowInserter {
+public:
+    explicit RowInserter(Database& db)
+        : insert_(db, "INSERT INTO results VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)")
+    {
+    }
+    void insert(const ResultsRow& row)
+    {
+        sqlite3_stmt* s = insert_.get();
+        sqlite3_bind_text(s, 1, row.name.c_str(), static_cast<int>(row.name.size()), SQLITE_STATIC);
+        sqlite3_bind_double(s, 2, row.kph);
+        sqlite3_bind_double(s, 3, row.nkph);
+        sqlite3_bind_double(s, 4, row.accuracy);
+        sqlite3_bind_int(s, 5, row.totalks);
+        sqlite3_bind_int(s, 6, row.totalflds);
+        sqlite3_bind_int(s, 7, row.toterrs);
+        sqlite3_bind_int(s, 8, row.flderrs);
+        sqlite3_bind_double(s, 9, row.time);
+        sqlite3_bind_text(s, 10, row.testtype.c_str(), static_cast<int>(row.testtype.size()), SQLITE_STATIC);
+        sqlite3_bind_int(s, 11, row.day);
+        sqlite3_bind_int(s, 12, row.milliseconds);
+        sqlite3_bind_text(s, 13, row.errors.c_str(), static_cast<int>(row.errors.size()), SQLITE_STATIC);
+        insert_.step();
+        insert_.reset();
+    }
+
+private:
+    Statement insert_;
+};
+
+void insertRows(Database& db, int first, int count)
+{
+    RowInserter inserter(db);
+    db.run("BEGIN");
+    for (int number = first; number < first + count; ++number) inserter.insert(resultsRow(number));
+    db.run("COMMIT");
+}
+
+// A connection for reading: shared, or holding the database for itself.
+std::unique_ptr<Database> readerOf(const std::string& path, bool exclusive)
+{
+    auto db = std::make_unique<Database>(path);
+    if (exclusive) {
+        db->run("PRAGMA locking_mode=EXCLUSIVE");
+        db->run("SELECT COUNT(*) FROM sqlite_master");  // takes the lock now, not in the measured work
+    }
+    return db;
+}
+
+// ---- The store side ------------------------------------------------------------
+
+std::unique_ptr<StoreTable> storeTableOf(const std::string& path, bool exclusive, bool writeThrough = false)
+{
+    auto table = std::make_unique<StoreTable>("resultsdb");
+    table->setTableName(path);
+    table->setExclusive(exclusive);
+    table->setForceBufferFlush(writeThrough);
+    table->setActive(true);
+    return table;
+}
+
+void postRows(StoreTable& table, int first, int count)
+{
+    for (int number = first; number < first + count; ++number) postResultsRow(table, resultsRow(number));
+}
+
+// ---- The shared tables ------------------------------------------------------------
+
+// Both sides with the same 110,000 rows, made once for the whole run.
+struct Tables {
+    testing_support::TempDir dir;
+    std::string store = dir.file("results.dat");
+    std::string database = dir.file("results.db");
+    int nextRow = TableRows + 1;  // the rows posted by the post benchmarks come after
+
+    Tables()
+    {
+        createResultsTable(store);
+        postRows(*storeTableOf(store, true), 1, TableRows);
+        Database db(database);
+        createResultsDatabase(db);
+        db.run("PRAGMA synchronous=OFF");
+        insertRows(db, 1, TableRows);
+    }
+};
+
+Tables& tables()
+{
+    static Tables shared;
+    return shared;
+}
+
+void report(benchmark::State& state, double operations, double storeSeconds, double sqliteSeconds)
+{
+    state.SetIterationTime(storeSeconds);
+    state.counters["store"] = operations / storeSeconds;
+    state.counters["sqlite"] = operations / sqliteSeconds;
+    state.counters["ratio"] = sqliteSeconds / storeSeconds;
+}
+
+// ---- The workloads ----------------------------------------------------------------
+
+void sharedPost(benchmark::State& state, bool synced)
+{
+    Tables& shared = tables();
+    const int posts = synced ? 200 : 2000;
+    for (auto _ : state) {
+        auto table = storeTableOf(shared.store, false, synced);
+        double storeSeconds = secondsOf([&] { postRows(*table, shared.nextRow, posts); });
+        table.reset();
+        Database db(shared.database);
+        db.run(synced ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF");
+        RowInserter inserter(db);
+        double sqliteSeconds = secondsOf([&] {
+            for (int number = shared.nextRow; number < shared.nextRow + posts; ++number)
+                inserter.insert(resultsRow(number));
+        });
+        shared.nextRow += posts;
+        report(state, posts, storeSeconds, sqliteSeconds);
+    }
+}
+
+void BM_SharedPostWithoutSync(benchmark::State& state) { sharedPost(state, false); }
+void BM_SharedPostSynced(benchmark::State& state) { sharedPost(state, true); }
+
+void BM_ExclusiveBulkInsert(benchmark::State& state)
+{
+    for (auto _ : state) {
+        testing_support::TempDir dir;
+        std::string path = dir.file("bulk.dat");
+        createResultsTable(path);
+        double storeSeconds = secondsOf([&] {
+            auto table = storeTableOf(path, true);
+            postRows(*table, 1, BulkRows);
+            table->setActive(false);
+        });
+        double sqliteSeconds = secondsOf([&] {
+            Database db(dir.file("bulk.db"));
+            createResultsDatabase(db);
+            db.run("PRAGMA synchronous=OFF");
+            insertRows(db, 1, BulkRows);
+        });
+        report(state, BulkRows, storeSeconds, sqliteSeconds);
+    }
+}
+
+// Every row in KPH order, reading NAME and KPH.
+void walkByKph(benchmark::State& state, bool exclusive)
+{
+    Tables& shared = tables();
+    for (auto _ : state) {
+        auto table = storeTableOf(shared.store, exclusive);
+        table->setIndexName("KPH");
+        double rows = 0, sum = 0;
+        double storeSeconds = secondsOf([&] {
+            for (table->GoFirst(); !table->AtEnd(); table->GoNext()) {
+                sum += static_cast<double>(table->ReadText("NAME").size()) + table->ReadFloat("KPH");
+                ++rows;
+            }
+        });
+        table.reset();
+        auto db = readerOf(shared.database, exclusive);
+        double sqliteSeconds = secondsOf([&] {
+            Statement walk(*db, "SELECT NAME, KPH FROM results ORDER BY KPH DESC");
+            while (walk.step())
+                sum += static_cast<double>(sqlite3_column_bytes(walk.get(), 0)) + sqlite3_column_double(walk.get(), 1);
+        });
+        benchmark::DoNotOptimize(sum);
+        report(state, rows, storeSeconds, sqliteSeconds);
+    }
+}
+
+void BM_WalkByKphShared(benchmark::State& state) { walkByKph(state, false); }
+void BM_WalkByKphExclusive(benchmark::State& state) { walkByKph(state, true); }
+
+// The place of a row in KPH order, at 1,000 random rows, against counting
+// the keys before it.
+void BM_RowNumber(benchmark::State& state)
+{
+    Tables& shared = tables();
+    for (auto _ : state) {
+        auto table = storeTableOf(shared.store, false);
+        table->setIndexName("KPH");
+        std::mt19937 random(7);
+        std::vector<double> kphs;
+        double storeSeconds = 0;
+        long sum = 0;
+        for (table->GoFirst(); !table->AtEnd(); table->GoNext()) {
+            if (random() % (TableRows / 1000) != 0) continue;
+            storeSeconds += secondsOf([&] { sum += table->RowNumber(); });
+            kphs.push_back(table->ReadFloat("KPH"));
+        }
+        table.reset();
+        Database db(shared.database);
+        Statement count(db, "SELECT COUNT(*) FROM results WHERE KPH > ?1");
+        double sqliteSeconds = secondsOf([&] {
+            for (double kph : kphs) {
+                sqlite3_bind_double(count.get(), 1, kph);
+                count.step();
+                sum += sqlite3_column_int(count.get(), 0) + 1;
+                count.reset();
+            }
+        });
+        benchmark::DoNotOptimize(sum);
+        report(state, static_cast<double>(kphs.size()), storeSeconds, sqliteSeconds);
+    }
+}
+
+// The rows of one test kind, counted by walking them, in table or KPH order.
+void filterCount(benchmark::State& state, bool exclusive, bool byKph)
+{
+    Tables& shared = tables();
+    for (auto _ : state) {
+        auto table = storeTableOf(shared.store, exclusive);
+        table->setIndexName(byKph ? "KPH" : "");
+        table->setFilter("TESTTYPE='alpha'");
+        long storeRows = 0, sqliteRows = 0;
+        double storeSeconds = secondsOf([&] {
+            table->setFiltered(true);
+            for (; !table->AtEnd(); table->GoNext()) ++storeRows;
+        });
+        table.reset();
+        auto db = readerOf(shared.database, exclusive);
+        double sqliteSeconds = secondsOf([&] {
+            Statement rows(*db, std::string("SELECT rowid FROM results WHERE TESTTYPE='alpha'") +
+                                     (byKph ? " ORDER BY KPH DESC" : ""));
+            while (rows.step()) ++sqliteRows;
+        });
+        if (storeRows != sqliteRows) state.SkipWithError("the two sides counted different rows");
+        report(state, static_cast<double>(storeRows), storeSeconds, sqliteSeconds);
+    }
+}
+
+void BM_FilterTableOrderShared(benchmark::State& state) { filterCount(state, false, false); }
+void BM_FilterTableOrderExclusive(benchmark::State& state) { filterCount(state, true, false); }
+void BM_FilterKphOrderShared(benchmark::State& state) { filterCount(state, false, true); }
+void BM_FilterKphOrderExclusive(benchmark::State& state) { filterCount(state, true, true); }
+
+// Opening the table and reading the first row's NAME, 200 times.
+void BM_ColdOpenFirstRow(benchmark::State& state)
+{
+    Tables& shared = tables();
+    constexpr int Opens = 200;
+    for (auto _ : state) {
+        std::size_t sum = 0;
+        double storeSeconds = secondsOf([&] {
+            for (int i = 0; i < Opens; ++i) sum += storeTableOf(shared.store, false)->ReadText("NAME").size();
+        });
+        double sqliteSeconds = secondsOf([&] {
+            for (int i = 0; i < Opens; ++i) {
+                Database db(shared.database);
+                Statement first(db, "SELECT NAME FROM results LIMIT 1");
+                if (first.step()) sum += static_cast<std::size_t>(sqlite3_column_bytes(first.get(), 0));
+            }
+        });
+        benchmark::DoNotOptimize(sum);
+        report(state, Opens, storeSeconds, sqliteSeconds);
+    }
+}
+
+}  // namespace
+
+// Reads first, so that the posts that follow do not change what they read.
+BENCHMARK(BM_WalkByKphShared)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkByKphExclusive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RowNumber)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterTableOrderShared)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterTableOrderExclusive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterKphOrderShared)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterKphOrderExclusive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdOpenFirstRow)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharedPostWithoutSync)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharedPostSynced)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExclusiveBulkInsert)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,101 @@
+#include "store/createtable.h"
+#include "store/datafile.h"
+#include "store/storetable.h"
+#include "support/tables.h"
+#include "support/watchedfilesystem.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <set>
+
+using namespace store;
+using testing_support::columnSchema;
+using testing_support::schemaOf;
+using testing_support::TempDir;
+using testing_support::WatchedFileSystem;
+
+namespace {
+
+// More rows than the slot cache holds, their speeds shuffled, so that the
+// order of the speed index has nothing to do with the order of the slots.
+class ReadAhead : public ::testing::Test {
+protected:
+    static constexpr int Rows = 6000;
+    TempDir dir;
+    std::string path = dir.file("results.dat");
+
+    void SetUp() override
+    {
+        TableSchema schema = schemaOf({columnSchema("NAME", "string", 40), columnSchema("KPH", "float")});
+        IndexSchema speed;
+        speed.name = "KPH";
+        speed.columns = {"KPH"};
+        speed.columnDescending = {true};
+        schema.indexes = {speed};
+        createTable(systemFileSystem(), path, schema);
+        std::vector<int> speeds(Rows);
+        std::iota(speeds.begin(), speeds.end(), 1);
+        std::shuffle(speeds.begin(), speeds.end(), std::mt19937(3));
+        StoreTable table("resultsdb");
+        table.setTableName(path);
+        table.setExclusive(true);
+        table.setActive(true);
+        for (int speed : speeds) {
+            table.BeginInsert();
+            table.WriteValue("NAME", "row " + std::to_string(speed));
+            table.WriteValue("KPH", static_cast<double>(speed));
+            table.PostRow();
+        }
+    }
+
+    // Walks the whole speed order in a fresh shared open and checks that the
+    // data file was read for no slot twice: a slot read with others stays
+    // cached until the walk comes to it.
+    void expectWalkReadsEachSlotOnce(bool forward)
+    {
+        WatchedFileSystem recorder(path);
+        StoreTable table("resultsdb", recorder);
+        table.setTableName(path);
+        table.setIndexName("KPH");
+        table.setActive(true);
+        auto data = testing_support::openTable(path);
+        const std::int64_t slotsStart = DataHeaderSize + ColumnDefinitionSize * 2;
+        const std::int64_t slotSize = data->header().slotSize;
+        ASSERT_GT(static_cast<std::size_t>(Rows), data->slotCacheCapacity());
+
+        recorder.reads.clear();
+        int rows = 0;
+        forward ? table.GoFirst() : table.GoLast();
+        for (; !(forward ? table.AtEnd() : table.AtStart()); forward ? table.GoNext() : table.GoPrior()) {
+            double speed = table.ReadFloat("KPH");
+            EXPECT_EQ(table.ReadText("NAME"), "row " + std::to_string(static_cast<int>(speed)));
+            ++rows;
+        }
+        EXPECT_EQ(rows, Rows);
+
+        std::set<std::int64_t> read;
+        for (const WatchedFileSystem::Read& each : recorder.reads) {
+            if (each.offset < slotsStart) continue;  // the header's change counter
+            ASSERT_EQ((each.offset - slotsStart) % slotSize, 0);
+            ASSERT_EQ(each.size % slotSize, 0);
+            std::int64_t first = (each.offset - slotsStart) / slotSize + 1;
+            for (std::int64_t slot = first; slot < first + each.size / slotSize; ++slot)
+                EXPECT_TRUE(read.insert(slot).second) << "slot " << slot << " read twice";
+        }
+        // Only the rows the opening read ahead were cached before the walk.
+        EXPECT_GE(read.size(), static_cast<std::size_t>(Rows - data->readAheadCount()));
+    }
+};
+
+TEST_F(ReadAhead, WalkInIndexOrderReadsTheSlotsItThenUses)
+{
+    expectWalkReadsEachSlotOnce(true);
+    expectWalkReadsEachSlotOnce(false);
+}
+
+}  // namespace
