@@ -333,6 +333,24 @@ IndexFile::Rank IndexFile::rank(int index, const Key& key)
     return Rank{static_cast<std::int32_t>(path.before + leaf.at), holds(index, *leaf.page, leaf.at, key)};
 }
 
+// Each interior entry's count tells how many keys its child holds, so the
+// child holding the wanted rank is found without reading its neighbours.
+std::optional<IndexEntry> IndexFile::atRank(int index, std::int32_t rank)
+{
+    if (header_.descriptors[index].root == 0 || rank < 0) return std::nullopt;
+    Scope scope(*this);
+    IndexPage* page = &pinRoot(index);
+    if (rank >= countOf(*page)) return std::nullopt;
+    while (!page->isLeaf()) {
+        int at = 0;
+        while (at + 1 < page->count() && rank >= page->counts[static_cast<std::size_t>(at)])
+            rank -= page->counts[static_cast<std::size_t>(at++)];
+        page = &pinChild(index, page->values[static_cast<std::size_t>(at)]);
+    }
+    if (rank >= page->count()) corrupt();
+    return entryOf(*page, rank);
+}
+
 // ---- changing ----------------------------------------------------------------
 
 IndexFile::Change::Change(IndexFile& file) : file_(file) { file_.beginChange(); }

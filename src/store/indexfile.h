@@ -106,6 +106,9 @@ public:
         bool present = false;
     };
     Rank rank(int index, const Key& key);
+    // The entry with rank keys before it, found by the subtree counts; none
+    // when rank lies outside the index.
+    std::optional<IndexEntry> atRank(int index, std::int32_t rank);
 
     // Fails with "Duplicate key found in index ..." for a key already there.
     void insert(int index, const Key& key, std::int32_t slot);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <tuple>
@@ -31,6 +32,11 @@ public:
     Position current;
     Row row;      // the current row as last read
     Row pending;  // the row being edited or inserted
+
+    // Places among the visible rows already walked to, where no index count
+    // tells them: a grid reading page after page steps on from the nearest.
+    // Any change of order, filter or rows forgets them.
+    std::map<int, Position> marks;
 };
 
 namespace {
@@ -162,6 +168,7 @@ void StoreTable::setIndexName(const std::string& indexName)
     int order = open_->indexes->selectIndex(indexName);
     open_->order = order;
     open_->slotOrder = open_->indexes->followsSlotOrder(order);
+    forgetPlaces(*open_);
     indexName_ = indexName;
     if (open_->hasRow)
         open_->current.key =
@@ -209,6 +216,7 @@ void StoreTable::applyFilter(const std::pair<std::optional<FilterCondition>, int
 {
     open_->filter = condition.first;
     open_->filterColumn = condition.second;
+    forgetPlaces(*open_);
     GoFirst();
     tell(TableObserver::Event::FilterChanged);
 }
@@ -514,7 +522,9 @@ void StoreTable::refreshAfterOthers(Open& state, bool force)
     bool memo = state.data->memo() && state.data->memo()->refreshIfChanged(force);
     bool index = force || state.indexes->file().refreshIfChanged();
     if (force) state.indexes->file().dropCache();
-    if (!(data || memo || index) || !state.hasRow) return;
+    if (!(data || memo || index)) return;
+    forgetPlaces(state);
+    if (!state.hasRow) return;
     std::optional<Position> found;
     if (state.slotOrder) {
         found = isLive(state, state.current) ? std::optional<Position>(state.current)
@@ -603,6 +613,7 @@ void StoreTable::PostRow()
             state.data->change(state.pending);
     }
     if (state_ == EditStates::Edit) state.locks->unlockRow(state.pending.slot);
+    forgetPlaces(state);
     ReadScope scope(*state.locks);
     state.row = state.data->readRow(state.pending.slot);
     state.current = positionOfRow(state, state.row);
@@ -648,6 +659,7 @@ void StoreTable::DeleteRow()
         }
         state.locks->unlockRow(gone.slot);
     }
+    forgetPlaces(state);
     {
         ReadScope scope(*state.locks);
         std::optional<Position> next = stepVisible(state, gone, 1);
@@ -679,6 +691,7 @@ void StoreTable::RemoveAllRows()
     settlePending();
     if (!exclusive_) throw StoreError("Data file " + open_->data->name() + " must be opened exclusively");
     open_->data->empty();
+    forgetPlaces(*open_);
     setCurrent(std::nullopt);
     atEnd_ = atStart_ = true;
     tell(TableObserver::Event::Moved);
@@ -771,34 +784,107 @@ void StoreTable::WriteValue(const std::string& column, Timestamp value) { writeV
 
 // ---- Grids ------------------------------------------------------------------------
 
+std::vector<int> StoreTable::columnNumbers(const std::vector<std::string>& columns) const
+{
+    std::vector<int> numbers;
+    for (const std::string& column : columns) numbers.push_back(columnNumber(column));
+    return numbers;
+}
+
+std::vector<std::string> StoreTable::textsOf(const Row& row, const std::vector<int>& numbers) const
+{
+    std::vector<std::string> texts;
+    for (int number : numbers) texts.push_back(textOf(open_->data->column(number), open_->data->value(row, number)));
+    return texts;
+}
+
 std::vector<std::vector<std::string>> StoreTable::VisibleRows(const std::vector<std::string>& columns)
 {
     requireOpen();
-    std::vector<int> numbers;
-    for (const std::string& column : columns) numbers.push_back(columnNumber(column));
+    std::vector<int> numbers = columnNumbers(columns);
     return reading(*open_->locks, [this, &numbers] {
         std::vector<std::vector<std::string>> rows;
-        for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1)) {
-            Row row = open_->data->readRow(at->slot);
-            std::vector<std::string>& texts = rows.emplace_back();
-            for (int number : numbers)
-                texts.push_back(textOf(open_->data->column(number), open_->data->value(row, number)));
-        }
+        for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1))
+            rows.push_back(textsOf(open_->data->readRow(at->slot), numbers));
         return rows;
     });
 }
+
+std::vector<std::vector<std::string>> StoreTable::VisibleRowsAt(int place, int count,
+                                                                const std::vector<std::string>& columns)
+{
+    requireOpen();
+    std::vector<int> numbers = columnNumbers(columns);
+    std::vector<std::vector<std::string>> rows;
+    ReadScope scope(*open_->locks);
+    std::optional<Position> at = visibleAt(*open_, place);
+    for (int read = 0; at && read < count; ++read) {
+        rows.push_back(textsOf(open_->data->readRow(at->slot), numbers));
+        if (read + 1 < count) at = stepVisible(*open_, *at, 1);
+    }
+    if (at && (open_->filter || open_->slotOrder)) markPlace(*open_, place + static_cast<int>(rows.size()) - 1, *at);
+    return rows;
+}
+
+int StoreTable::VisibleRowCount()
+{
+    requireOpen();
+    ReadScope scope(*open_->locks);
+    if (!open_->filter) return open_->indexes->rowCount();
+    // Counting walks every row anyway; marks along the way spare later
+    // reads the walk from the start.
+    constexpr int MarkEvery = 256;
+    int count = 0;
+    for (std::optional<Position> at = firstVisible(*open_); at; at = stepVisible(*open_, *at, 1), ++count)
+        if (count % MarkEvery == 0) markPlace(*open_, count, *at);
+    return count;
+}
+
+// Without a filter an index order finds a place by its subtree counts; an
+// entry whose row does not match it (a damaged index) sends us walking.
+std::optional<StoreTable::Position> StoreTable::visibleAt(Open& state, int place)
+{
+    if (place < 0) return std::nullopt;
+    if (!state.slotOrder && !state.filter) {
+        std::optional<Position> ranked = positionOf(state.indexes->atPlace(state.order, place));
+        if (!ranked || isVisible(state, *ranked)) return ranked;
+    }
+    return walkTo(state, place);
+}
+
+std::optional<StoreTable::Position> StoreTable::walkTo(Open& state, int place)
+{
+    int from = 0;
+    std::optional<Position> at;
+    auto nearest = state.marks.upper_bound(place);
+    if (nearest != state.marks.begin()) {
+        --nearest;
+        from = nearest->first;
+        at = nearest->second;
+    } else {
+        at = firstVisible(state);
+    }
+    for (; at && from < place; ++from) at = stepVisible(state, *at, 1);
+    if (at) markPlace(state, place, *at);
+    return at;
+}
+
+void StoreTable::markPlace(Open& state, int place, const Position& position)
+{
+    constexpr std::size_t MostMarks = 4096;
+    if (state.marks.size() >= MostMarks) state.marks.clear();
+    state.marks[place] = position;
+}
+
+void StoreTable::forgetPlaces(Open& state) { state.marks.clear(); }
 
 void StoreTable::GoToVisibleRow(int place)
 {
     requireOpen();
     settlePending();
     reading(*open_->locks, [this, place] {
-        std::optional<Position> at = firstVisible(*open_);
-        for (int i = 0; at && i < place; ++i) {
-            std::optional<Position> next = stepVisible(*open_, *at, 1);
-            if (!next) break;
-            at = next;
-        }
+        std::optional<Position> at = visibleAt(*open_, std::max(place, 0));
+        if (!at) at = lastVisible(*open_);
         setCurrent(at);
         atStart_ = !at || place <= 0;
         atEnd_ = !at;

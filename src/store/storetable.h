@@ -139,6 +139,13 @@ public:
     void GoToVisibleRow(int place);
     // The 0-based place of the current row among the visible rows; -1 without one.
     int VisibleRowPlace();
+    // The number of visible rows: without a filter the row count the index
+    // file keeps, with one a walk that judges only the filter's column.
+    int VisibleRowCount();
+    // Up to count visible rows from a 0-based place, as texts of the given
+    // columns, read under one read lock. The cursor stays where it is and
+    // no observer is told.
+    std::vector<std::vector<std::string>> VisibleRowsAt(int place, int count, const std::vector<std::string>& columns);
 
 private:
     class Open;
@@ -182,6 +189,12 @@ private:
     static std::optional<Position> firstVisible(Open& state);
     static std::optional<Position> lastVisible(Open& state);
     static std::optional<Position> stepVisible(Open& state, const Position& from, int direction);
+    static std::optional<Position> visibleAt(Open& state, int place);
+    static std::optional<Position> walkTo(Open& state, int place);
+    static void markPlace(Open& state, int place, const Position& position);
+    static void forgetPlaces(Open& state);
+    std::vector<int> columnNumbers(const std::vector<std::string>& columns) const;
+    std::vector<std::string> textsOf(const Row& row, const std::vector<int>& numbers) const;
 
     std::string name_;
     FileSystem& files_;

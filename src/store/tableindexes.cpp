@@ -118,4 +118,11 @@ std::int32_t TableIndexes::rank(int order, const Key& key)
     return file_.keyCount(order) - found.before - (found.present ? 1 : 0);
 }
 
+std::optional<IndexEntry> TableIndexes::atPlace(int order, std::int32_t place)
+{
+    if (!reversed(order)) return file_.atRank(order, place);
+    if (place < 0) return std::nullopt;
+    return file_.atRank(order, file_.keyCount(order) - 1 - place);
+}
+
 }  // namespace store

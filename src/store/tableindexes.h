@@ -76,6 +76,8 @@ public:
     // The number of entries before the position of key: RowNumber - 1 of the
     // row with that key.
     std::int32_t rank(int order, const Key& key);
+    // The entry at a 0-based place in the order; none outside it.
+    std::optional<IndexEntry> atPlace(int order, std::int32_t place);
     std::int32_t keyCount(int order) { return file_.keyCount(order); }
     std::int32_t rowCount() const { return file_.rowCount(); }
 

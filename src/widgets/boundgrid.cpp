@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 
+#include "store/storeerror.h"
 #include "widgets/messages.h"
 
 BoundGridModel::BoundGridModel(store::StoreTable& table, std::vector<std::string> columns, QStringList headers,
@@ -20,9 +21,18 @@ BoundGridModel::~BoundGridModel()
     table.removeObserver(this);
 }
 
+namespace {
+
+// A page is about what a grid shows at once; a few of them cover a view
+// scrolled back and forth without reading again.
+constexpr int PageRows = 64;
+constexpr std::size_t PagesKept = 8;
+
+}  // namespace
+
 int BoundGridModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows.size());
+    return parent.isValid() ? 0 : shown;
 }
 
 int BoundGridModel::columnCount(const QModelIndex& parent) const
@@ -32,8 +42,31 @@ int BoundGridModel::columnCount(const QModelIndex& parent) const
 
 QVariant BoundGridModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
-    return QString::fromStdString(rows[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())]);
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= shown) return {};
+    const Page& page = pageOf(index.row());
+    const auto at = static_cast<std::size_t>(index.row() % PageRows);
+    if (at >= page.size()) return {};  // rows gone since they were counted
+    return QString::fromStdString(page[at][static_cast<std::size_t>(index.column())]);
+}
+
+// A view paints while nothing can show a message; a page that fails to read
+// shows empty, and the next event reads it again.
+const BoundGridModel::Page& BoundGridModel::pageOf(int row) const
+{
+    const int number = row / PageRows;
+    for (auto kept = pages.begin(); kept != pages.end(); ++kept)
+        if (kept->first == number) {
+            pages.splice(pages.begin(), pages, kept);
+            return pages.front().second;
+        }
+    Page read;
+    try {
+        read = table.VisibleRowsAt(number * PageRows, PageRows, columns);
+    } catch (const store::StoreError&) {
+    }
+    pages.emplace_front(number, std::move(read));
+    if (pages.size() > PagesKept) pages.pop_back();
+    return pages.front().second;
 }
 
 QVariant BoundGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -77,7 +110,8 @@ void BoundGridModel::reload()
 {
     beginResetModel();
     const bool open = table.Active();
-    rows = open ? table.VisibleRows(columns) : std::vector<std::vector<std::string>>();
+    pages.clear();
+    shown = open ? table.VisibleRowCount() : 0;
     tableRows = open ? table.RowCount() : 0;
     current = open ? placeOfCurrent() : -1;
     endResetModel();

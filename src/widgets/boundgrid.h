@@ -2,12 +2,16 @@
 
 // A grid over a table handle and the navigator bar that moves its cursor.
 //
-// The grid's model holds the visible rows in the current order, as the texts
-// of its columns, read again on every event the handle tells (not while
-// display is suspended) except a move within rows already read; the current
+// The grid's model shows the visible rows in the current order, as the texts
+// of its columns. It reads only the rows a view asks for, a page of them at
+// a time, and keeps a few pages; every event the handle tells (not while
+// display is suspended) drops them and counts the rows again, except a move
+// while the table holds as many rows as when they were counted. The current
 // row is the selected one, and choosing a row moves the cursor there.
 
+#include <list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -49,12 +53,16 @@ private:
     void reload();
     bool followMove();
     int placeOfCurrent();
+    using Page = std::vector<std::vector<std::string>>;
+    const Page& pageOf(int row) const;
 
     store::StoreTable& table;
     std::vector<std::string> columns;
     QStringList headers;
-    std::vector<std::vector<std::string>> rows;
-    int tableRows = 0;  // the table's rows, filter or not, when rows were read
+    int shown = 0;  // the visible rows when they were counted
+    // The pages read since, the one read last in front.
+    mutable std::list<std::pair<int, Page>> pages;
+    int tableRows = 0;  // the table's rows, filter or not, when rows were counted
     int current = -1;
 };
 

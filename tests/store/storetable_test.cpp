@@ -338,3 +338,38 @@ TEST_F(Results, IndexEntriesThatNameAnotherRowOrNoneAreNotShown)
     for (table.GoLast(); table.HasRow() && !table.AtStart(); table.GoPrior()) backwards.push_back(table.ReadText("NAME"));
     EXPECT_EQ(backwards, (std::vector<std::string>{"b", "a"}));
 }
+
+// A grid reads a page at a time, in any order of pages: each page is the
+// slice of the whole read, found without moving the cursor, in every order
+// with and without a filter, after deletions.
+TEST_F(Results, VisibleRowsAtAPlaceAreTheSliceOfAllVisibleRowsAndLeaveTheCursor)
+{
+    StoreTable table("resultsdb");
+    openOn(table);
+    for (int number = 0; number < 600; ++number)
+        add(table, "name " + std::to_string(number * 7919 % 600), number % 3 ? "alpha" : "numeric", number % 41);
+    for (table.GoFirst(); !table.AtEnd(); table.Skip(4)) table.DeleteRow();
+    const std::vector<std::string> columns{"NAME", "KPH"};
+    for (const char* order : {"", "NAME", "NETKPH"}) {
+        for (bool filtered : {false, true}) {
+            table.setIndexName(order);
+            table.setFilter("TESTTYPE='alpha'");
+            table.setFiltered(filtered);
+            table.GoToVisibleRow(5);
+            const std::vector<std::string> current = {table.ReadText("NAME"), table.ReadText("KPH")};
+            const std::vector<std::vector<std::string>> all = table.VisibleRows(columns);
+            ASSERT_EQ(table.VisibleRowCount(), static_cast<int>(all.size())) << order << filtered;
+            ASSERT_EQ(all[5], current) << order << filtered;
+            const int size = static_cast<int>(all.size());
+            for (int place : {size - 10, 0, 100, size / 2, 37, size - 1, size + 3}) {
+                auto from = all.begin() + std::min(place, size);
+                std::vector<std::vector<std::string>> slice(from, from + std::min(24, size - std::min(place, size)));
+                ASSERT_EQ(table.VisibleRowsAt(place, 24, columns), slice) << order << filtered << " at " << place;
+            }
+            EXPECT_EQ(table.ReadText("NAME"), current[0]);
+            EXPECT_EQ(table.VisibleRowPlace(), 5);
+            table.GoToVisibleRow(size / 3);
+            EXPECT_EQ(table.ReadText("NAME"), all[static_cast<std::size_t>(size / 3)][0]) << order << filtered;
+        }
+    }
+}

@@ -516,3 +516,28 @@ TEST_F(TableIndexesTest, InjectedFaultsFailWithAStoreMessageAndLeaveTheIndexesSo
     }
     EXPECT_GT(failures, 30);
 }
+
+TEST_F(TableIndexesTest, EveryPlaceOfEveryOrderFoundByCountsIsThePlaceAWalkReaches)
+{
+    create();
+    RandomRows random(20261210);
+    fill(random, 1500);
+    // Deletions spread over the whole key range leave pages of every size
+    // and interior counts below a full page.
+    while (model.live.size() > 900) {
+        auto slot = std::next(model.live.begin(), random.pick(0, static_cast<int>(model.live.size()) - 1))->first;
+        model.remove(*indexes, slot);
+    }
+    for (int order : orders()) {
+        std::vector<std::int32_t> walked = walkForward(*indexes, order);
+        ASSERT_EQ(walked, model.expectedOrder(order)) << "order " << order;
+        const auto places = static_cast<std::int32_t>(walked.size());
+        for (std::int32_t place = 0; place < places; ++place) {
+            std::optional<IndexEntry> found = indexes->atPlace(order, place);
+            ASSERT_TRUE(found) << "order " << order << " place " << place;
+            ASSERT_EQ(found->slot, walked[static_cast<std::size_t>(place)]) << "order " << order << " place " << place;
+        }
+        EXPECT_FALSE(indexes->atPlace(order, places)) << "order " << order;
+        EXPECT_FALSE(indexes->atPlace(order, -1)) << "order " << order;
+    }
+}

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "store/storetable.h"
+#include "support/faultyfilesystem.h"
 #include "support/recordingmessages.h"
 #include "support/tables.h"
 #include "support/tempdir.h"
@@ -64,6 +65,7 @@ private slots:
     void gridShowsVisibleRowsAndChoosingOneMovesTheCursor();
     void navigatorMovesAndDeletesOnlyAfterConfirmation();
     void gridMoveReadsRowsAgainOnlyWhenTheirNumberChanged();
+    void gridReadsOnlyTheRowsItShows();
 
 private:
     RecordingMessages recorder;
@@ -269,6 +271,51 @@ void BoundControlsTest::gridMoveReadsRowsAgainOnlyWhenTheirNumberChanged()
     table.handle.setFiltered(true);
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.currentRow(), 0);
+}
+
+// The file calls a grid over a table of that many rows makes to open, paint
+// its first screen and show its last row, which it checks.
+long callsToShowGrid(int rows)
+{
+    testing_support::TempDir folder;
+    const std::string path = folder.file("many.dat");
+    store::createTable(store::systemFileSystem(), path,
+                       testing_support::schemaOf({columnSchema("number", "integer"), columnSchema("name", "string", 20)},
+                                                 {"number"}));
+    {
+        store::StoreTable filling("filling");
+        filling.setTableName(path);
+        filling.setExclusive(true);
+        filling.setActive(true);
+        for (int number = 1; number <= rows; ++number) {
+            filling.BeginInsert();
+            filling.WriteValue("number", std::int32_t(number));
+            filling.WriteValue("name", "row " + std::to_string(number));
+            filling.PostRow();
+        }
+    }
+    testing_support::FaultyFileSystem counting;
+    store::StoreTable handle("many", counting);
+    handle.setTableName(path);
+    handle.setActive(true);
+    const long before = counting.plan.calls;
+    BoundGridModel model(handle, {"name"}, {QStringLiteral("Name")});
+    QTableView view;
+    model.attach(&view);
+    view.resize(320, 240);
+    view.grab();
+    if (model.rowCount() != rows) return -1;
+    if (model.index(rows - 1, 0).data().toString() != QStringLiteral("row %1").arg(rows)) return -1;
+    return counting.plan.calls - before;
+}
+
+// A table a hundred times larger costs no more than a few index pages more.
+void BoundControlsTest::gridReadsOnlyTheRowsItShows()
+{
+    const long small = callsToShowGrid(200);
+    const long large = callsToShowGrid(20000);
+    QVERIFY(small > 0);
+    QVERIFY2(large > 0 && large <= small + 8, qPrintable(QStringLiteral("%1 calls against %2").arg(large).arg(small)));
 }
 
 QTEST_MAIN(BoundControlsTest)
