@@ -97,14 +97,14 @@ QFrame* TextTestForm::makeSourcePanel()
     white.setColor(QPalette::Window, Qt::white);
     panel->setPalette(white);
     auto* grid = new QGridLayout(panel);
-    for (const TextField& spec : layout) {
-        auto* display = new BoundLabel(testdb, spec.column, panel);
+    for (const TextField& field : layout) {
+        auto* display = new BoundLabel(testdb, field.column, panel);
         display->setObjectName(fieldName("DBText", int(DBTexts.size()) + 1));
         QFont bold = display->font();
         bold.setBold(true);
         display->setFont(bold);
-        grid->addWidget(new QLabel(spec.label, panel), spec.row, 2 * spec.place);
-        grid->addWidget(display, spec.row, 2 * spec.place + 1);
+        grid->addWidget(new QLabel(field.label, panel), field.row, 2 * field.place);
+        grid->addWidget(display, field.row, 2 * field.place + 1);
         DBTexts.push_back(display);
     }
     grid->setColumnStretch(grid->columnCount() - 1, 1);
@@ -117,15 +117,15 @@ QFrame* TextTestForm::makeEntryPanel()
     panel->setObjectName(QStringLiteral("entryPanel"));
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     auto* grid = new QGridLayout(panel);
-    for (const TextField& spec : layout) {
+    for (const TextField& field : layout) {
         auto* edit = new MaskedEdit(panel);
         const int number = int(MaskEdits.size()) + 1;
         edit->setObjectName(fieldName("MaskEdit", number));
-        edit->setMask(spec.mask);
+        edit->setMask(field.mask);
         edit->installEventFilter(this);
         connect(edit, &MaskedEdit::changed, this, [this, number] { MaskEdit1Change(number); });
-        grid->addWidget(new QLabel(spec.label, panel), spec.row, 2 * spec.place);
-        grid->addWidget(edit, spec.row, 2 * spec.place + 1);
+        grid->addWidget(new QLabel(field.label, panel), field.row, 2 * field.place);
+        grid->addWidget(edit, field.row, 2 * field.place + 1);
         if (!MaskEdits.empty()) setTabOrder(MaskEdits.back(), edit);
         MaskEdits.push_back(edit);
     }
