@@ -1,5 +1,7 @@
 #include "testing/testwindow.h"
 
+#include <utility>
+
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -269,7 +271,17 @@ void TestWindow::closeWindow()
 void TestWindow::scoretest()
 {
     scoring = true;
-    const bool scored = scoreEndedRun(run, testdb, resultsdb, *RichEdit1);
+    bool scored = false;
+    try {
+        scored = scoreEndedRun(run, testdb, resultsdb, *RichEdit1);
+    } catch (...) {
+        // The failure goes on to the error display. The run stays on screen,
+        // locked, and Cancel must still lead out of it; a Cancel accepted
+        // meanwhile closes the window now.
+        scoring = false;
+        if (std::exchange(closeDeferred, false)) done(QDialog::Rejected);
+        throw;
+    }
     scoring = false;
     if (!scored && !closeDeferred) return;
     closeDeferred = false;
