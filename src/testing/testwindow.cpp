@@ -14,6 +14,7 @@
 
 #include "config/programstate.h"
 #include "scoring/testresults.h"
+#include "widgets/boundcontrols.h"
 #include "widgets/hints.h"
 #include "widgets/messages.h"
 
@@ -45,6 +46,7 @@ TestWindow::TestWindow(TestKind kind, PasswordGate gate, Clock& clock, QWidget* 
     // Tab passes it by, and Enter in a field must never fall through to it.
     BitBtn1->setAutoDefault(false);
     BitBtn1->setFocusPolicy(Qt::ClickFocus);
+    BitBtn1->setAccessibleDescription(QStringLiteral("End the test unscored, with the administrator password"));
     connect(BitBtn1, &QPushButton::clicked, this, &TestWindow::BitBtn1Click);
 
     timeLabel = new QLabel(this);
@@ -53,6 +55,7 @@ TestWindow::TestWindow(TestKind kind, PasswordGate gate, Clock& clock, QWidget* 
     RichEdit1 = new QTextEdit(this);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->hide();
+    RichEdit1->setFocusPolicy(Qt::NoFocus);  // a buffer, never shown
 
     // Each tick restarts the timer while time remains.
     Timer1 = new QTimer(this);
@@ -77,8 +80,29 @@ void TestWindow::setRecordButtons(QAbstractButton* previous, QAbstractButton* ne
     nextscreenbtn->setObjectName(QStringLiteral("nextscreenbtn"));
     setHint(prevscreenbtn, QStringLiteral("Previous record"));
     setHint(nextscreenbtn, QStringLiteral("Next Recort"));
+    prevscreenbtn->setAccessibleName(QStringLiteral("Previous record"));
+    nextscreenbtn->setAccessibleName(QStringLiteral("Next record"));
+    prevscreenbtn->setAccessibleDescription(QStringLiteral("Go back to the record before this one"));
+    nextscreenbtn->setAccessibleDescription(QStringLiteral("Keep this record and go on to the next"));
     connect(prevscreenbtn, &QAbstractButton::clicked, this, &TestWindow::prevscreenbtnClick);
     connect(nextscreenbtn, &QAbstractButton::clicked, this, &TestWindow::nextscreenbtnClick);
+}
+
+void TestWindow::describeFields()
+{
+    sourceLinks.clear();
+    for (int field = 1; field <= run.fieldCount(); ++field) {
+        sourceLinks.push_back(
+            std::make_unique<ColumnLink>(testdb, sourceColumn(field), [this, field] { describeField(field); }));
+        describeField(field);
+    }
+}
+
+void TestWindow::describeField(int field)
+{
+    const QString source = sourceLinks[std::size_t(field - 1)]->text();
+    entryField(field)->setAccessibleDescription(source.isEmpty() ? QStringLiteral("No source value")
+                                                                 : QStringLiteral("Source value: ") + source);
 }
 
 void TestWindow::colourSource(QWidget* display, bool highlighted)

@@ -11,13 +11,16 @@
 // at its end.
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <QDialog>
 
 #include "store/storetable.h"
 #include "testing/runcore.h"
 
+class ColumnLink;
 class QAbstractButton;
 class QKeyEvent;
 class QFocusEvent;
@@ -90,6 +93,10 @@ protected:
     // Names the record buttons, gives them their hints and ties them to
     // their handlers; the window makes and places them.
     void setRecordButtons(QAbstractButton* previous, QAbstractButton* next);
+    // Tells assistive technology each field's source value, following the
+    // test table's cursor as the source displays do; the window calls it
+    // once its test table is open. The fields' names are the window's own.
+    void describeFields();
     // Hands a key that went down in field f to the run; true when the key
     // was used up there (Enter, the arrows).
     bool fieldKeyDown(int field, const QKeyEvent* key);
@@ -115,6 +122,10 @@ protected:
     QTimer* Timer1 = nullptr;
 
 private:
+    void describeField(int field);
+
+    // One a field, from field 1; they go before testdb.
+    std::vector<std::unique_ptr<ColumnLink>> sourceLinks;
     PasswordGate passwordGate;
     bool scoring = false;
     bool closeDeferred = false;

@@ -73,6 +73,9 @@ QFrame* TextTestForm::makeEntryPanel()
         auto* edit = new MaskedEdit(panel);
         const int number = int(MaskEdits.size()) + 1;
         edit->setObjectName(fieldName("MaskEdit", number));
+        QString caption = field.label;
+        caption.chop(caption.endsWith(QLatin1Char(':')) ? 1 : 0);
+        edit->setAccessibleName(QStringLiteral("Field %1: %2").arg(number).arg(caption));
         edit->setMask(field.mask);
         edit->installEventFilter(this);
         connect(edit, &MaskedEdit::changed, this, [this, number] { MaskEdit1Change(number); });
@@ -159,6 +162,7 @@ void TextTestForm::openTestTable()
     testdb.setTableName(ProgramDir + "invsort.dat");
     testdb.setIndexName("idxkey");
     testdb.setActive(true);
+    describeFields();
 }
 
 QLineEdit* TextTestForm::entryField(int f) const

@@ -113,6 +113,7 @@ void Tnumerictestform::buildEntryGrid()
     for (int field = 1; field <= Fields; ++field) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("Edit%1").arg(field));
+        edit->setAccessibleName(QStringLiteral("Field %1").arg(field));
         edit->setGeometry(gridCell(field, EntryTop, EntryPitch, EntryPitch - 6));
         edit->installEventFilter(this);
         Edit[field] = edit;
@@ -258,6 +259,7 @@ void Tnumerictestform::openTestTable()
     testdb.setActive(false);
     testdb.setActive(true);
     for (int field = 1; field <= Fields; ++field) DBText[field]->bind(testdb, sourceColumn(field));
+    describeFields();
 }
 
 QLineEdit* Tnumerictestform::entryField(int field) const
