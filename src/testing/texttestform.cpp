@@ -1,48 +1,21 @@
 #include "testing/texttestform.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-#include <QTextEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "config/programstate.h"
-#include "scoring/testresults.h"
 #include "store/values.h"
 #include "widgets/boundcontrols.h"
 #include "widgets/help.h"
-#include "widgets/hints.h"
 #include "widgets/maskededit.h"
-#include "widgets/messages.h"
 
 namespace {
-
-const QColor Navy(0, 0, 128);
-constexpr int TickMilliseconds = 1000;
-
-// The focus comes and goes with the window too; a field is entered and left
-// only when the focus moves within the window.
-bool movesWithinWindow(const QFocusEvent* event)
-{
-    return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
-}
-
-RunKey runKeyOf(const QKeyEvent* key)
-{
-    switch (key->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return RunKey::Enter;
-    case Qt::Key_Down: return RunKey::Down;
-    case Qt::Key_Up: return RunKey::Up;
-    default: return RunKey::Other;
-    }
-}
 
 QString fieldName(const char* kind, int number)
 {
@@ -53,12 +26,7 @@ QString fieldName(const char* kind, int number)
 
 TextTestForm::TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPanel helpPanel, PasswordGate gate,
                            Clock& clock, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      layout(std::move(fields)),
-      testdb("testdb"),
-      resultsdb("resultsdb"),
-      gate(std::move(gate)),
-      run(kind, *this, clock)
+    : TestWindow(kind, std::move(gate), clock, parent), layout(std::move(fields))
 {
     QFrame* sourcePanel = makeSourcePanel();
     QFrame* entryPanel = makeEntryPanel();
@@ -69,22 +37,6 @@ TextTestForm::TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPan
     window->addWidget(entryPanel);
     window->addStretch();
     window->addWidget(makeBottomBar());
-
-    RichEdit1 = new QTextEdit(this);
-    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
-    RichEdit1->hide();
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(TickMilliseconds);
-    connect(Timer1, &QTimer::timeout, this, &TextTestForm::Timer1Timer);
-}
-
-TextTestForm::~TextTestForm()
-{
-    // The displays go before the handle they watch.
-    qDeleteAll(DBTexts);
-    DBTexts.clear();
 }
 
 QFrame* TextTestForm::makeSourcePanel()
@@ -121,6 +73,9 @@ QFrame* TextTestForm::makeEntryPanel()
         auto* edit = new MaskedEdit(panel);
         const int number = int(MaskEdits.size()) + 1;
         edit->setObjectName(fieldName("MaskEdit", number));
+        QString caption = field.label;
+        caption.chop(caption.endsWith(QLatin1Char(':')) ? 1 : 0);
+        edit->setAccessibleName(QStringLiteral("Field %1: %2").arg(number).arg(caption));
         edit->setMask(field.mask);
         edit->installEventFilter(this);
         connect(edit, &MaskedEdit::changed, this, [this, number] { MaskEdit1Change(number); });
@@ -137,28 +92,15 @@ QWidget* TextTestForm::makeBottomBar()
     auto* bar = new QWidget(this);
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), bar);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setAutoDefault(false);
-    BitBtn1->setFocusPolicy(Qt::ClickFocus);  // Tab passes it by
-    connect(BitBtn1, &QPushButton::clicked, this, &TextTestForm::BitBtn1Click);
-
-    timeLabel = new QLabel(bar);
-    timeLabel->setObjectName(QStringLiteral("timeLabel"));
-
-    const auto recordButton = [bar](const char* name, Qt::ArrowType arrow, const QString& hint) {
+    const auto recordButton = [bar](Qt::ArrowType arrow) {
         auto* button = new QToolButton(bar);
-        button->setObjectName(QString::fromLatin1(name));
         button->setArrowType(arrow);
         button->setFocusPolicy(Qt::NoFocus);  // the focus stays in the fields
-        setHint(button, hint);
         return button;
     };
-    prevscreenbtn = recordButton("prevscreenbtn", Qt::LeftArrow, QStringLiteral("Previous record"));
-    nextscreenbtn = recordButton("nextscreenbtn", Qt::RightArrow, QStringLiteral("Next Recort"));
-    connect(prevscreenbtn, &QToolButton::clicked, this, &TextTestForm::prevscreenbtnClick);
-    connect(nextscreenbtn, &QToolButton::clicked, this, &TextTestForm::nextscreenbtnClick);
+    setRecordButtons(recordButton(Qt::LeftArrow), recordButton(Qt::RightArrow));
 
     row->addWidget(BitBtn1);
     row->addWidget(timeLabel, 1);
@@ -179,55 +121,12 @@ void TextTestForm::MaskEdit1Exit(int f)
 
 bool TextTestForm::MaskEdit1KeyDown(int f, QKeyEvent* key)
 {
-    const RunKey runKey = runKeyOf(key);
-    run.keyDown(f, runKey);
-    return runKey != RunKey::Other;
+    return fieldKeyDown(f, key);
 }
 
 void TextTestForm::MaskEdit1Change(int f)
 {
     run.fieldChanged(f);
-}
-
-void TextTestForm::nextscreenbtnClick()
-{
-    run.nextscreenbtnClick();
-}
-
-void TextTestForm::prevscreenbtnClick()
-{
-    run.prevscreenbtnClick();
-}
-
-void TextTestForm::BitBtn1Click()
-{
-    run.BitBtn1Click();
-}
-
-void TextTestForm::Timer1Timer()
-{
-    run.Timer1Timer();
-}
-
-void TextTestForm::reject() {}
-
-void TextTestForm::done(int result)
-{
-    if (scoring) {
-        closeDeferred = true;
-        return;
-    }
-    QDialog::done(result);
-}
-
-void TextTestForm::setCaption(const std::string& caption)
-{
-    setWindowTitle(QString::fromStdString(caption));
-}
-
-void TextTestForm::setTimeLabel(const std::string& text)
-{
-    timeLabel->setText(QString::fromStdString(text));
 }
 
 std::string TextTestForm::fieldText(int f)
@@ -252,53 +151,9 @@ void TextTestForm::focusNextControl()
     enterField(numberOf(focusWidget()));
 }
 
-int TextTestForm::caretPosition(int f)
-{
-    const MaskedEdit* edit = field(f);
-    return edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-}
-
-void TextTestForm::enableFields(bool enabled)
-{
-    for (MaskedEdit* edit : MaskEdits) edit->setEnabled(enabled);
-}
-
-void TextTestForm::enablePrevButton(bool enabled)
-{
-    prevscreenbtn->setEnabled(enabled);
-}
-
-void TextTestForm::enableNextButton(bool enabled)
-{
-    nextscreenbtn->setEnabled(enabled);
-}
-
 void TextTestForm::highlightSource(int f, bool highlighted)
 {
-    BoundLabel* display = DBTexts[std::size_t(f - 1)];
-    QPalette colours = display->palette();
-    colours.setColor(QPalette::WindowText, highlighted ? Navy : QColor(Qt::black));
-    display->setPalette(colours);
-}
-
-void TextTestForm::showMessage(const std::string& text)
-{
-    messages().messageBox(QString::fromStdString(text));
-}
-
-void TextTestForm::startTimer()
-{
-    Timer1->start();
-}
-
-void TextTestForm::stopTimer()
-{
-    Timer1->stop();
-}
-
-void TextTestForm::clearErrorLog()
-{
-    RichEdit1->clear();
+    colourSource(DBTexts[std::size_t(f - 1)], highlighted);
 }
 
 void TextTestForm::openTestTable()
@@ -307,53 +162,24 @@ void TextTestForm::openTestTable()
     testdb.setTableName(ProgramDir + "invsort.dat");
     testdb.setIndexName("idxkey");
     testdb.setActive(true);
+    describeFields();
 }
 
-void TextTestForm::closeTables()
+QLineEdit* TextTestForm::entryField(int f) const
 {
-    testdb.setActive(false);
-    resultsdb.setActive(false);
+    return field(f);
 }
 
-void TextTestForm::goFirst()
+std::string TextTestForm::sourceColumn(int f) const
 {
-    testdb.GoFirst();
+    return layout[std::size_t(f - 1)].column;
 }
 
-void TextTestForm::skip(int rows)
-{
-    testdb.Skip(rows);
-}
-
-int TextTestForm::rowNumber()
-{
-    return testdb.RowNumber();
-}
-
-int TextTestForm::rowCount()
-{
-    return testdb.RowCount();
-}
-
-std::string TextTestForm::sourceText(int f)
-{
-    if (!testdb.Active() || !testdb.HasRow()) return {};
-    return testdb.ReadText(layout[std::size_t(f - 1)].column);
-}
-
-void TextTestForm::suspendDisplay()
-{
-    testdb.SuspendDisplay();
-}
-
-void TextTestForm::resumeDisplay()
-{
-    testdb.ResumeDisplay();
-}
-
-// Every date the program writes as text follows this format from here on.
+// A run enters its first field afresh, and every date the program writes as
+// text follows this format from here on.
 void TextTestForm::prepareRun()
 {
+    enteredField = 0;
     store::formats().shortDateFormat = "mm/dd/yy";
     store::formats().dateSeparator = '/';
 }
@@ -362,51 +188,6 @@ void TextTestForm::prepareFields()
 {
     const auto charCase = Settings.useuppercase ? MaskedEdit::CharCase::upper : MaskedEdit::CharCase::normal;
     for (MaskedEdit* edit : MaskEdits) edit->setCharCase(charCase);
-}
-
-bool TextTestForm::getpassword()
-{
-    return !gate || gate();
-}
-
-void TextTestForm::closeWindow()
-{
-    done(QDialog::Rejected);
-}
-
-// A practice run without its report is not scored: the window stays, locked,
-// until Cancel.
-void TextTestForm::scoretest()
-{
-    scoring = true;
-    const bool scored = scoreEndedRun(run, testdb, resultsdb, *RichEdit1);
-    scoring = false;
-    if (!scored && !closeDeferred) return;
-    closeDeferred = false;
-    done(QDialog::Accepted);
-}
-
-void TextTestForm::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (event->spontaneous()) return;
-    enteredField = 0;
-    run.FormShow(RunSettings{RealMode, Settings.realtime, Settings.practicetime, Settings.autoadvance});
-}
-
-void TextTestForm::hideEvent(QHideEvent* event)
-{
-    QDialog::hideEvent(event);
-    if (!event->spontaneous()) run.FormClose();
-}
-
-// The window has no close box; the window system's own close goes nowhere.
-void TextTestForm::closeEvent(QCloseEvent* event)
-{
-    if (event->spontaneous())
-        event->ignore();
-    else
-        QDialog::closeEvent(event);
 }
 
 bool TextTestForm::eventFilter(QObject* watched, QEvent* event)

@@ -1,29 +1,19 @@
 #include "testing/unumtest.h"
 
-#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
-#include <QTextEdit>
-#include <QTimer>
 
 #include "config/programstate.h"
-#include "scoring/testresults.h"
 #include "widgets/boundcontrols.h"
 #include "widgets/help.h"
-#include "widgets/hints.h"
-#include "widgets/messages.h"
 #include "widgets/numlock.h"
 
 namespace {
-
-constexpr int HelpContext = 3000;
-constexpr int TickInterval = 1000;  // milliseconds
 
 // The designed geometry, which the settings' scale enlarges or shrinks.
 constexpr int Margin = 20;
@@ -39,8 +29,6 @@ constexpr int WindowWidth = 2 * Margin + 4 * ColumnPitch + ColumnWidth;
 constexpr int WindowHeight = 455;
 constexpr int FontPoints = 11;
 constexpr int ShowFontPoints = 18;
-
-const QColor Navy(0, 0, 128);
 
 constexpr int Backspace = 8, Tab = 9, Enter = 13, CtrlS = 19, CtrlV = 22, CtrlX = 24, Esc = 27;
 
@@ -70,28 +58,16 @@ int characterCode(const QKeyEvent* event)
     return event->text().at(0).unicode();
 }
 
-RunKey runKey(const QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return RunKey::Enter;
-    case Qt::Key_Down: return RunKey::Down;
-    case Qt::Key_Up: return RunKey::Up;
-    default: return RunKey::Other;
-    }
-}
-
 // The digit keys of the main block and of the keypad.
 bool isDigitKey(const QKeyEvent* event)
 {
     return event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9;
 }
 
+// Bold too while its field has the focus.
 void drawSource(QLabel* display, bool highlighted)
 {
-    QPalette palette = display->palette();
-    palette.setColor(QPalette::WindowText, highlighted ? Navy : QColor(Qt::black));
-    display->setPalette(palette);
+    TestWindow::colourSource(display, highlighted);
     QFont font = display->font();
     font.setBold(highlighted);
     display->setFont(font);
@@ -99,25 +75,16 @@ void drawSource(QLabel* display, bool highlighted)
 
 }  // namespace
 
-Tnumerictestform::Tnumerictestform(std::function<bool()> getpassword, QWidget* parent)
-    : QDialog(parent), run(TestKind::numeric, *this), passwordGate(std::move(getpassword))
+Tnumerictestform::Tnumerictestform(PasswordGate getpassword, QWidget* parent)
+    : TestWindow(TestKind::numeric, std::move(getpassword), systemClock(), parent)
 {
     setObjectName(QStringLiteral("numerictestform"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFont(fixedPitch(FontPoints));
     setFixedSize(WindowWidth, WindowHeight);
     setHelpContext(this, HelpContext);
     buildSourceGrid();
     buildEntryGrid();
     buildBottomBar();
-    RichEdit1 = new QTextEdit(this);
-    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
-    RichEdit1->hide();
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(TickInterval);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &Tnumerictestform::Timer1Timer);
     FormCreate();
 }
 
@@ -146,6 +113,7 @@ void Tnumerictestform::buildEntryGrid()
     for (int field = 1; field <= Fields; ++field) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("Edit%1").arg(field));
+        edit->setAccessibleName(QStringLiteral("Field %1").arg(field));
         edit->setGeometry(gridCell(field, EntryTop, EntryPitch, EntryPitch - 6));
         edit->installEventFilter(this);
         Edit[field] = edit;
@@ -155,32 +123,20 @@ void Tnumerictestform::buildEntryGrid()
 
 void Tnumerictestform::buildBottomBar()
 {
-    BitBtn1 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(Margin, BarTop, 100, 32);
-    timeLabel = new QLabel(this);
-    timeLabel->setObjectName(QStringLiteral("timeLabel"));
     timeLabel->setAlignment(Qt::AlignCenter);
     timeLabel->setGeometry(Margin + 110, BarTop, WindowWidth - 2 * Margin - 300, 32);
-    prevscreenbtn = new QPushButton(this);
-    prevscreenbtn->setObjectName(QStringLiteral("prevscreenbtn"));
-    prevscreenbtn->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
-    prevscreenbtn->setGeometry(WindowWidth - Margin - 170, BarTop, 80, 32);
-    setHint(prevscreenbtn, QStringLiteral("Previous record"));
-    nextscreenbtn = new QPushButton(this);
-    nextscreenbtn->setObjectName(QStringLiteral("nextscreenbtn"));
-    nextscreenbtn->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
-    nextscreenbtn->setGeometry(WindowWidth - Margin - 80, BarTop, 80, 32);
-    setHint(nextscreenbtn, QStringLiteral("Next Recort"));
-    // Tab goes round the fields only; the buttons are for the pointer, and
-    // Enter must never fall through to one of them.
-    for (QPushButton* button : {BitBtn1, prevscreenbtn, nextscreenbtn}) {
+    const auto recordButton = [this](QStyle::StandardPixmap arrow, int left) {
+        auto* button = new QPushButton(style()->standardIcon(arrow), QString(), this);
+        button->setGeometry(left, BarTop, 80, 32);
+        // Tab goes round the fields only; the buttons are for the pointer,
+        // and Enter must never fall through to one of them.
         button->setFocusPolicy(Qt::ClickFocus);
         button->setAutoDefault(false);
-    }
-    connect(BitBtn1, &QPushButton::clicked, this, &Tnumerictestform::BitBtn1Click);
-    connect(prevscreenbtn, &QPushButton::clicked, this, &Tnumerictestform::prevscreenbtnClick);
-    connect(nextscreenbtn, &QPushButton::clicked, this, &Tnumerictestform::nextscreenbtnClick);
+        return button;
+    };
+    setRecordButtons(recordButton(QStyle::SP_ArrowLeft, WindowWidth - Margin - 170),
+                     recordButton(QStyle::SP_ArrowRight, WindowWidth - Margin - 80));
 }
 
 void Tnumerictestform::FormCreate()
@@ -191,53 +147,6 @@ void Tnumerictestform::FormCreate()
         Edit[field]->setProperty("tag", field);
         Edit[field]->setMaxLength(MaxLength);
     }
-}
-
-void Tnumerictestform::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (event->spontaneous()) return;
-    if (QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
-    FormShow();
-}
-
-void Tnumerictestform::FormShow()
-{
-    RunSettings settings;
-    settings.realMode = RealMode;
-    settings.realtime = Settings.realtime;
-    settings.practicetime = Settings.practicetime;
-    settings.autoadvance = Settings.autoadvance;
-    run.FormShow(settings);
-}
-
-void Tnumerictestform::done(int result)
-{
-    if (scoring) {
-        closeDeferred = true;
-        return;
-    }
-    FormClose();
-    QDialog::done(result);
-}
-
-void Tnumerictestform::closeEvent(QCloseEvent* event)
-{
-    // The window system's close would end the run past the password gate;
-    // Cancel and scoring close the window through done().
-    event->ignore();
-}
-
-void Tnumerictestform::keyPressEvent(QKeyEvent* event)
-{
-    // Esc would close the dialog past the password gate.
-    if (event->key() == Qt::Key_Escape) return;
-    QDialog::keyPressEvent(event);
-}
-
-void Tnumerictestform::FormClose()
-{
-    run.FormClose();
 }
 
 int Tnumerictestform::fieldOf(QObject* object) const
@@ -252,12 +161,9 @@ bool Tnumerictestform::eventFilter(QObject* watched, QEvent* event)
     if (field < 1 || field > Fields) return QDialog::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::FocusIn: Edit1Enter(field); break;
-    case QEvent::FocusOut: {
-        // Another window taking the activation is no leaving of the field.
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) Edit1Exit(field);
+    case QEvent::FocusOut:
+        if (movesWithinWindow(static_cast<QFocusEvent*>(event))) Edit1Exit(field);
         break;
-    }
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
         if (Edit1KeyDown(field, key) || Edit1KeyPress(key)) return true;
@@ -272,7 +178,7 @@ bool Tnumerictestform::eventFilter(QObject* watched, QEvent* event)
 void Tnumerictestform::Edit1Enter(int field)
 {
     SourcePrefix = Settings.usedecimal ? "nd" : "n";
-    dbshowfield->bind(testdb, SourcePrefix + std::to_string(field));
+    dbshowfield->bind(testdb, sourceColumn(field));
     run.fieldEnter(field);
 }
 
@@ -285,9 +191,7 @@ void Tnumerictestform::Edit1Exit(int field)
 bool Tnumerictestform::Edit1KeyDown(int field, QKeyEvent* event)
 {
     if (event->key() == Qt::Key_NumLock) numlockon();
-    const RunKey key = runKey(event);
-    run.keyDown(field, key);
-    return key != RunKey::Other;
+    return fieldKeyDown(field, event);
 }
 
 bool Tnumerictestform::Edit1KeyPress(QKeyEvent* event)
@@ -304,26 +208,6 @@ void Tnumerictestform::Edit1KeyUp(int field, QKeyEvent* event)
     run.autoAdvance(field);
 }
 
-void Tnumerictestform::nextscreenbtnClick()
-{
-    run.nextscreenbtnClick();
-}
-
-void Tnumerictestform::prevscreenbtnClick()
-{
-    run.prevscreenbtnClick();
-}
-
-void Tnumerictestform::Timer1Timer()
-{
-    run.Timer1Timer();
-}
-
-void Tnumerictestform::BitBtn1Click()
-{
-    run.BitBtn1Click();
-}
-
 void Tnumerictestform::numlockon()
 {
     forceNumLockOn();
@@ -338,16 +222,6 @@ void Tnumerictestform::prepareRun()
     // The source displays are bound before any field is entered.
     SourcePrefix = Settings.usedecimal ? "nd" : "n";
     numlockon();
-}
-
-void Tnumerictestform::setCaption(const std::string& caption)
-{
-    setWindowTitle(QString::fromStdString(caption));
-}
-
-void Tnumerictestform::setTimeLabel(const std::string& text)
-{
-    timeLabel->setText(QString::fromStdString(text));
 }
 
 std::string Tnumerictestform::fieldText(int field)
@@ -375,117 +249,25 @@ void Tnumerictestform::focusNextControl()
     focusNextChild();
 }
 
-int Tnumerictestform::caretPosition(int field)
-{
-    const QLineEdit* edit = Edit[field];
-    return edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-}
-
-void Tnumerictestform::enableFields(bool enabled)
-{
-    for (int field = 1; field <= Fields; ++field) Edit[field]->setEnabled(enabled);
-}
-
-void Tnumerictestform::enablePrevButton(bool enabled)
-{
-    prevscreenbtn->setEnabled(enabled);
-}
-
-void Tnumerictestform::enableNextButton(bool enabled)
-{
-    nextscreenbtn->setEnabled(enabled);
-}
-
 void Tnumerictestform::highlightSource(int field, bool highlighted)
 {
     drawSource(DBText[field], highlighted);
-}
-
-void Tnumerictestform::showMessage(const std::string& text)
-{
-    messages().messageBox(QString::fromStdString(text));
-}
-
-void Tnumerictestform::startTimer()
-{
-    Timer1->start();
-}
-
-void Tnumerictestform::stopTimer()
-{
-    Timer1->stop();
-}
-
-void Tnumerictestform::clearErrorLog()
-{
-    RichEdit1->clear();
 }
 
 void Tnumerictestform::openTestTable()
 {
     testdb.setActive(false);
     testdb.setActive(true);
-    for (int field = 1; field <= Fields; ++field) DBText[field]->bind(testdb, SourcePrefix + std::to_string(field));
+    for (int field = 1; field <= Fields; ++field) DBText[field]->bind(testdb, sourceColumn(field));
+    describeFields();
 }
 
-void Tnumerictestform::closeTables()
+QLineEdit* Tnumerictestform::entryField(int field) const
 {
-    testdb.setActive(false);
-    resultsdb.setActive(false);
+    return Edit[std::size_t(field)];
 }
 
-void Tnumerictestform::goFirst()
+std::string Tnumerictestform::sourceColumn(int field) const
 {
-    testdb.GoFirst();
-}
-
-void Tnumerictestform::skip(int rows)
-{
-    testdb.Skip(rows);
-}
-
-int Tnumerictestform::rowNumber()
-{
-    return testdb.Active() ? testdb.RowNumber() : 0;
-}
-
-int Tnumerictestform::rowCount()
-{
-    return testdb.Active() ? testdb.RowCount() : 0;
-}
-
-std::string Tnumerictestform::sourceText(int field)
-{
-    if (!testdb.Active() || !testdb.HasRow()) return {};
-    return testdb.ReadText(SourcePrefix + std::to_string(field));
-}
-
-void Tnumerictestform::suspendDisplay()
-{
-    testdb.SuspendDisplay();
-}
-
-void Tnumerictestform::resumeDisplay()
-{
-    testdb.ResumeDisplay();
-}
-
-bool Tnumerictestform::getpassword()
-{
-    return !passwordGate || passwordGate();
-}
-
-void Tnumerictestform::closeWindow()
-{
-    done(QDialog::Rejected);
-}
-
-void Tnumerictestform::scoretest()
-{
-    scoring = true;
-    const bool scored = scoreEndedRun(run, testdb, resultsdb, *RichEdit1);
-    scoring = false;
-    if (!scored && !closeDeferred) return;
-    closeDeferred = false;
-    done(QDialog::Accepted);
+    return SourcePrefix + std::to_string(field);
 }

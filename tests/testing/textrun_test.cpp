@@ -14,6 +14,7 @@
 
 #include "../shell/standins.h"
 #include "scoring/ushowit.h"
+#include "store/storeerror.h"
 #include "support/modal.h"
 #include "support/recordingmessages.h"
 #include "testing/fakerunwindow.h"
@@ -120,6 +121,7 @@ private slots:
     void alphanumericRealRunIsScoredStoredAndReported();
     void alphaRealRunWithAutoAdvanceAndUpperCaseIsStored();
     void practiceRunWithoutItsReportStaysLockedUntilCancel();
+    void failedScoringLeavesCancelWorking();
     void mainWindowOpensTheWindowsAndRescaleRebuildsThem();
 
 private:
@@ -268,6 +270,22 @@ void TextRunTest::practiceRunWithoutItsReportStaysLockedUntilCancel()
     QTest::qWait(50);
     QVERIFY(form.isVisible());
     QCOMPARE(form.findChild<QLabel*>(QStringLiteral("timeLabel"))->text(), QStringLiteral("Time remaining: 0.00"));
+    QVERIFY(storedRow().empty());
+    form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    QVERIFY(!form.isVisible());
+}
+
+void TextRunTest::failedScoringLeavesCancelWorking()
+{
+    Talphatestform form({}, clock);
+    QVERIFY(showActive(form));
+    keyRecords({{{"Ann", Invoices[0].first}, {"Smith", Invoices[0].last}, {"Boston", Invoices[0].city}},
+                {{"Bob", Invoices[1].first}}},
+               true);
+    // The test table fails while scoring lets events run after the last record.
+    recorder->atEnd = [&form] { QTimer::singleShot(0, &form, [&form] { form.testTable().setActive(false); }); };
+    clock.now += RunSeconds;
+    QVERIFY_THROWS_EXCEPTION(store::StoreError, form.Timer1Timer());
     QVERIFY(storedRow().empty());
     form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
     QVERIFY(!form.isVisible());
