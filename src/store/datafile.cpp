@@ -510,7 +510,9 @@ bool DataFile::changedByOthers()
 {
     if (isExclusive()) return false;
     std::uint8_t counter[4];
-    readOrFail(*file_, dataheader::ChangeCounter, counter, sizeof counter, name());
+    static_assert(dataheader::ChangeCounter == 0);
+    if (!file_->peekHead(counter, sizeof counter))
+        readOrFail(*file_, dataheader::ChangeCounter, counter, sizeof counter, name());
     return bytes::getI32(counter) != header_.changeCounter;
 }
 
