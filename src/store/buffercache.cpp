@@ -78,6 +78,8 @@ int BufferCache::freeBuffer()
 
 std::uint8_t* BufferCache::find(std::int64_t unit)
 {
+    // A cursor asks for the unit it used last several times over.
+    if (newest_ >= 0 && buffers_[newest_].unit == unit) return buffers_[newest_].data.data();
     int index = indexOf(unit);
     if (index < 0) return nullptr;
     unlink(index);
