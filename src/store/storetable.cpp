@@ -428,7 +428,10 @@ void StoreTable::setCurrent(const std::optional<Position>& position)
     else
         open_->spare = Row{};
     open_->hasRow = position.has_value();
-    open_->current = position.value_or(Position{});
+    if (position)
+        open_->current = *position;  // into the key's buffer
+    else
+        open_->current = Position{};
     std::swap(open_->row, open_->spare);
 }
 
