@@ -423,15 +423,14 @@ std::optional<StoreTable::Position> StoreTable::stepVisible(Open& state, const P
 // must start from where the first run did.
 void StoreTable::setCurrent(const std::optional<Position>& position)
 {
-    if (position)
+    if (position) {
         open_->data->readRowInto(position->slot, open_->spare);
-    else
-        open_->spare = Row{};
-    open_->hasRow = position.has_value();
-    if (position)
         open_->current = *position;  // into the key's buffer
-    else
+    } else {
+        open_->spare = Row{};
         open_->current = Position{};
+    }
+    open_->hasRow = position.has_value();
     std::swap(open_->row, open_->spare);
 }
 
