@@ -7,17 +7,67 @@
 
 namespace store {
 
+UnitPlaces::UnitPlaces(std::size_t most)
+{
+    std::size_t entries = 4;
+    int bits = 2;
+    for (; entries < 2 * most; entries *= 2) ++bits;
+    units_.assign(entries, 0);
+    buffers_.assign(entries, -1);
+    mask_ = entries - 1;
+    shift_ = 64 - bits;
+}
+
+// The top bits of the unit times the golden ratio: consecutive units, the
+// common case, land evenly spread.
+std::size_t UnitPlaces::home(std::int64_t unit) const
+{
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(unit) * 0x9E3779B97F4A7C15ull) >> shift_);
+}
+
+std::size_t UnitPlaces::entryOf(std::int64_t unit) const
+{
+    std::size_t at = home(unit);
+    while (buffers_[at] >= 0 && units_[at] != unit) at = (at + 1) & mask_;
+    return at;
+}
+
+int UnitPlaces::find(std::int64_t unit) const { return buffers_[entryOf(unit)]; }
+
+void UnitPlaces::set(std::int64_t unit, int buffer)
+{
+    std::size_t at = entryOf(unit);
+    if (buffers_[at] < 0) ++size_;
+    units_[at] = unit;
+    buffers_[at] = buffer;
+}
+
+// The entries after the emptied one that could not stand at their home move
+// up into the gap, so that no probe meets an empty entry before its unit.
+void UnitPlaces::erase(std::int64_t unit)
+{
+    std::size_t gap = entryOf(unit);
+    if (buffers_[gap] < 0) return;
+    buffers_[gap] = -1;
+    --size_;
+    for (std::size_t at = (gap + 1) & mask_; buffers_[at] >= 0; at = (at + 1) & mask_) {
+        std::size_t wanted = home(units_[at]);
+        bool reachable = gap <= at ? (gap < wanted && wanted <= at) : (gap < wanted || wanted <= at);
+        if (reachable) continue;
+        units_[gap] = units_[at];
+        buffers_[gap] = buffers_[at];
+        buffers_[at] = -1;
+        gap = at;
+    }
+}
+
 BufferCache::BufferCache(std::size_t bufferSize, std::size_t capacity, std::string pinFailure, RunWriter writer)
     : bufferSize_(bufferSize), capacity_(capacity < 1 ? 1 : capacity), pinFailure_(std::move(pinFailure)),
-      writer_(std::move(writer))
+      writer_(std::move(writer)), where_(capacity_)
 {
 }
 
-int BufferCache::indexOf(std::int64_t unit) const
-{
-    auto found = where_.find(unit);
-    return found == where_.end() ? -1 : found->second;
-}
+int BufferCache::indexOf(std::int64_t unit) const { return where_.find(unit); }
 
 void BufferCache::unlink(int index)
 {
@@ -46,7 +96,7 @@ void BufferCache::assign(int index, std::int64_t unit)
     buffer.unit = unit;
     buffer.changed = false;
     buffer.pins = 0;
-    where_[unit] = index;
+    where_.set(unit, index);
     linkAsNewest(index);
 }
 
@@ -78,6 +128,8 @@ int BufferCache::freeBuffer()
 
 std::uint8_t* BufferCache::find(std::int64_t unit)
 {
+    // A cursor asks for the unit it used last several times over.
+    if (newest_ >= 0 && buffers_[newest_].unit == unit) return buffers_[newest_].data.data();
     int index = indexOf(unit);
     if (index < 0) return nullptr;
     unlink(index);

@@ -31,6 +31,30 @@ namespace store {
 
 inline constexpr int MaxPins = 64;
 
+// Which buffer holds which unit: open addressing with linear probing, kept at
+// most half full, so that finding, placing and dropping units (a walk does
+// all three at every row it reads) allocates nothing.
+class UnitPlaces {
+public:
+    explicit UnitPlaces(std::size_t most);
+    std::size_t size() const { return size_; }
+    // The buffer of unit, -1 when it has none.
+    int find(std::int64_t unit) const;
+    void set(std::int64_t unit, int buffer);
+    void erase(std::int64_t unit);
+
+private:
+    std::size_t home(std::int64_t unit) const;
+    // The entry of unit, or the empty entry where it would go.
+    std::size_t entryOf(std::int64_t unit) const;
+
+    std::vector<std::int64_t> units_;
+    std::vector<int> buffers_;  // -1: the entry is empty
+    std::size_t mask_ = 0;
+    int shift_ = 62;
+    std::size_t size_ = 0;
+};
+
 class BufferCache {
 public:
     // Writes the buffers of a run of consecutive units starting at first in
@@ -45,7 +69,7 @@ public:
     std::size_t capacity() const { return capacity_; }
     std::size_t size() const { return where_.size(); }
 
-    bool contains(std::int64_t unit) const { return where_.count(unit) > 0; }
+    bool contains(std::int64_t unit) const { return where_.find(unit) >= 0; }
     // The buffer of unit, or null when it is not cached. Counts as a use.
     std::uint8_t* find(std::int64_t unit);
     // A buffer for a unit that is not cached, its content undefined: a free
@@ -112,7 +136,7 @@ private:
     RunWriter writer_;
     std::vector<Buffer> buffers_;
     std::vector<int> free_;
-    std::unordered_map<std::int64_t, int> where_;
+    UnitPlaces where_;
     int newest_ = -1;
     int oldest_ = -1;
 

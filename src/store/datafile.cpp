@@ -430,15 +430,22 @@ const std::uint8_t* DataFile::slotImage(std::int32_t slot)
     if (const std::uint8_t* cached = slots_->find(slot)) return cached;
     const std::int32_t size = header_.slotSize;
     std::int32_t count = std::max(1, std::min(ReadAheadBytes / size, header_.nextSlot - slot));
-    std::vector<std::uint8_t> staged(static_cast<std::size_t>(count) * size);
+    std::vector<std::uint8_t>& staged = staged_;
+    staged.resize(static_cast<std::size_t>(count) * size);
     readFromDisk(slotOffset(slot), staged.data(), static_cast<std::int64_t>(staged.size()));
     std::uint8_t* first = slots_->place(slot);
-    std::memset(first, 0, slots_->bufferSize());
-    std::memcpy(first, staged.data(), size);
+    fillBuffer(first, staged.data());
     slots_->pin(slot);
     cacheAhead(slot + 1, staged.data() + size, count - 1);
     slots_->unpin(slot);
     return first;
+}
+
+// A slot's buffer holds its image and the computed-column area, zero.
+void DataFile::fillBuffer(std::uint8_t* buffer, const std::uint8_t* image) const
+{
+    std::memcpy(buffer, image, header_.slotSize);
+    std::memset(buffer + header_.slotSize, 0, slots_->bufferSize() - header_.slotSize);
 }
 
 // Slots read along with others go only into buffers that are free or hold
@@ -450,8 +457,7 @@ bool DataFile::cacheAhead(std::int32_t first, const std::uint8_t* images, std::i
         if (slots_->contains(first + i)) continue;
         std::uint8_t* ahead = slots_->placeWithoutWriting(first + i);
         if (!ahead) return false;
-        std::memset(ahead, 0, slots_->bufferSize());
-        std::memcpy(ahead, images + static_cast<std::size_t>(i) * size, size);
+        fillBuffer(ahead, images + static_cast<std::size_t>(i) * size);
     }
     return true;
 }
@@ -466,7 +472,7 @@ void DataFile::readAhead(const std::vector<std::int32_t>& wanted)
     std::sort(missing.begin(), missing.end());
     missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
     const std::size_t size = header_.slotSize;
-    std::vector<std::uint8_t> staged;
+    std::vector<std::uint8_t>& staged = staged_;
     for (std::size_t at = 0; at < missing.size();) {
         std::size_t end = at + 1;
         while (end < missing.size() && missing[end] == missing[end - 1] + 1) ++end;
@@ -510,7 +516,9 @@ bool DataFile::changedByOthers()
 {
     if (isExclusive()) return false;
     std::uint8_t counter[4];
-    readOrFail(*file_, dataheader::ChangeCounter, counter, sizeof counter, name());
+    static_assert(dataheader::ChangeCounter == 0);
+    if (!file_->peekHead(counter, sizeof counter))
+        readOrFail(*file_, dataheader::ChangeCounter, counter, sizeof counter, name());
     return bytes::getI32(counter) != header_.changeCounter;
 }
 
@@ -542,6 +550,13 @@ Row DataFile::readRow(std::int32_t slot)
 {
     const std::uint8_t* image = slotImage(slot);
     return Row{slot, std::vector<std::uint8_t>(image, image + header_.slotSize)};
+}
+
+void DataFile::readRowInto(std::int32_t slot, Row& row)
+{
+    const std::uint8_t* image = slotImage(slot);
+    row.slot = slot;
+    row.image.assign(image, image + header_.slotSize);
 }
 
 bool DataFile::isDeleted(std::int32_t slot) { return slotImage(slot)[slot::State] != slot::InUse; }

@@ -265,6 +265,10 @@ public:
 
     Row newRow();
     Row readRow(std::int32_t slot);
+    // As readRow, into row's own buffer, so that a cursor's steps allocate nothing.
+    void readRowInto(std::int32_t slot, Row& row);
+    // The image of a slot, good until the next call that reads or changes slots.
+    const std::uint8_t* slotView(std::int32_t slot) { return slotImage(slot); }
     bool isDeleted(std::int32_t slot);
     Value value(const Row& row, int column);
     void setValue(Row& row, int column, const Value& value);
@@ -327,6 +331,7 @@ private:
     void writeHeader();
     const std::uint8_t* slotImage(std::int32_t slot);
     bool cacheAhead(std::int32_t first, const std::uint8_t* images, std::int32_t count);
+    void fillBuffer(std::uint8_t* buffer, const std::uint8_t* image) const;
     std::vector<std::uint8_t> liveImage(std::int32_t slot);
     void storeSlot(std::int32_t slot, const std::vector<std::uint8_t>& image, bool isNew);
 
@@ -359,6 +364,7 @@ private:
     std::vector<Column> columns_;
     std::int64_t slotsStart_ = 0;
     std::unique_ptr<BufferCache> slots_;
+    std::vector<std::uint8_t> staged_;  // slots as read from disk, before they go into the cache
     std::unique_ptr<RowIndexes> indexes_;
     std::unique_ptr<MemoFile> memo_;
     ReadGuard readGuard_;

@@ -1,8 +1,11 @@
 #include "store/file.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,10 +17,30 @@ namespace {
 // description, so two opens in one process meet each other exactly as two
 // processes do, and they work on descriptors opened for reading only. They
 // never touch the byte ranges that the table locks use.
+//
+// The head of the file is peeked at through a shared read-only mapping of its
+// first page, made at the first peek: the system keeps one copy of each page
+// of a file, so every write through any descriptor shows there at once. Only
+// bytes the file holds are peeked at (a header that never shrinks), so the
+// mapping never touches a page beyond the end of the file.
 class PosixFile final : public File {
 public:
     explicit PosixFile(int descriptor) : descriptor_(descriptor) {}
-    ~PosixFile() override { ::close(descriptor_); }
+    ~PosixFile() override
+    {
+        if (head_) ::munmap(const_cast<std::uint8_t*>(head_), headLength_);
+        ::close(descriptor_);
+    }
+
+    bool peekHead(void* data, std::int64_t size) override
+    {
+        if (!head_ && !mapHead(size)) return false;
+        if (size > headAvailable_) return false;
+        std::atomic_thread_fence(std::memory_order_acquire);
+        auto* bytes = static_cast<std::uint8_t*>(data);
+        for (std::int64_t at = 0; at < size; ++at) bytes[at] = head_[at];
+        return true;
+    }
 
     std::int64_t readAt(std::int64_t offset, void* data, std::int64_t size) override
     {
@@ -97,8 +120,30 @@ private:
         return -1;
     }
 
+    bool mapHead(std::int64_t size)
+    {
+        if (headRefused_) return false;
+        struct stat status {};
+        if (::fstat(descriptor_, &status) != 0 || status.st_size < size || status.st_size == 0) return false;
+        long page = ::sysconf(_SC_PAGESIZE);
+        std::size_t length = static_cast<std::size_t>(page > 0 ? page : 4096);
+        void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, descriptor_, 0);
+        if (mapped == MAP_FAILED) {
+            headRefused_ = true;
+            return false;
+        }
+        head_ = static_cast<const volatile std::uint8_t*>(mapped);
+        headLength_ = length;
+        headAvailable_ = std::min<std::int64_t>(status.st_size, static_cast<std::int64_t>(length));
+        return true;
+    }
+
     int descriptor_;
     int lastError_ = 0;
+    const volatile std::uint8_t* head_ = nullptr;
+    std::size_t headLength_ = 0;
+    std::int64_t headAvailable_ = 0;  // bytes of the mapped page the file held when mapped
+    bool headRefused_ = false;
 };
 
 OpenStatus statusOf(int error)

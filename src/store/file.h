@@ -50,6 +50,17 @@ public:
 
     // The errno of the last failed call, 0 when none failed.
     virtual int lastError() const = 0;
+
+    // Copies the first size bytes of the file as the last write, by any
+    // process, left them, without a system call where the file system can:
+    // for a change counter looked at before every cursor step. False when it
+    // cannot; the caller then reads them with readAt.
+    virtual bool peekHead(void* data, std::int64_t size)
+    {
+        (void)data;
+        (void)size;
+        return false;
+    }
 };
 
 class FileSystem {

@@ -1,8 +1,10 @@
 #include "store/filter.h"
 
 #include "store/storeerror.h"
+#include "store/values.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace store {
 
@@ -92,6 +94,15 @@ bool passesFilter(const FilterCondition& condition, const std::string& value,
 {
     if (compare) return compare(value, condition.constant) == 0;
     return value == condition.constant;
+}
+
+bool passesFilterAt(const FilterCondition& condition, const Column& column, const std::uint8_t* place)
+{
+    if (column.type != FieldType::String) return passesFilter(condition, textOf(column, decodeValue(column, place)));
+    if (place[0] == 0) return condition.constant.empty();
+    const char* characters = reinterpret_cast<const char*>(place + 1);
+    std::size_t length = strnlen(characters, column.physicalSize);
+    return length == condition.constant.size() && std::memcmp(characters, condition.constant.data(), length) == 0;
 }
 
 }  // namespace store

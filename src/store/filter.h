@@ -10,6 +10,9 @@
 // inside the constant is written twice. Letter case of the constant counts,
 // and it must match the whole value: "alpha" does not pass "alphanumeric".
 
+#include "store/schema.h"
+
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -30,5 +33,10 @@ std::optional<FilterCondition> parseFilter(const std::string& text);
 // its own comparison (zero meaning equal) instead.
 bool passesFilter(const FilterCondition& condition, const std::string& value,
                   const std::function<int(const std::string&, const std::string&)>& compare = {});
+
+// The same judgement of the value at a column's place in a slot (values.h),
+// not for memo and binary columns: a string is compared where it stands,
+// without making its text; other kinds by their text form.
+bool passesFilterAt(const FilterCondition& condition, const Column& column, const std::uint8_t* place);
 
 }  // namespace store

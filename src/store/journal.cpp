@@ -126,6 +126,11 @@ public:
     LockStatus lock(std::int64_t offset, std::int64_t length) override { return inner_->lock(offset, length); }
     bool unlock(std::int64_t offset, std::int64_t length) override { return inner_->unlock(offset, length); }
     int lastError() const override { return error_ ? error_ : inner_->lastError(); }
+    // Writes waiting for the write-back are not in the file yet.
+    bool peekHead(void* data, std::int64_t size) override
+    {
+        return !journal_.deferring() && inner_->peekHead(data, size);
+    }
 
 private:
     // A read in the middle of a write-back sees what the write-back wrote.

@@ -117,11 +117,20 @@ bool KeyBuilder::keyColumnsValid(const std::vector<Column>& columns, const Index
 
 Key KeyBuilder::build(const std::uint8_t* image) const
 {
-    if (deletedSlots_) return deletedSlotKey(image[slotfield::State], bytes::getI32(image + slotfield::RowId));
-    Key key(keyLength_, 0);
+    Key key;
+    buildInto(image, key);
+    return key;
+}
+
+void KeyBuilder::buildInto(const std::uint8_t* image, Key& key) const
+{
+    if (deletedSlots_) {
+        key = deletedSlotKey(image[slotfield::State], bytes::getI32(image + slotfield::RowId));
+        return;
+    }
+    key.assign(keyLength_, 0);
     for (const Part& part : parts_) encodePart(part, image, key.data() + part.offset);
     if (rowIdSuffix_) putSignedKey(key.data() + keyLength_ - 4, bytes::getU32(image + slotfield::RowId), 4);
-    return key;
 }
 
 void KeyBuilder::encodePart(const Part& part, const std::uint8_t* image, std::uint8_t* out) const

@@ -83,6 +83,8 @@ public:
     bool hasRowIdSuffix() const { return rowIdSuffix_; }
 
     Key build(const std::uint8_t* image) const;
+    // As build, into key's own buffer.
+    void buildInto(const std::uint8_t* image, Key& key) const;
     // Negative, 0 or positive as left sorts before, with or after right.
     int compare(const std::uint8_t* left, const std::uint8_t* right) const;
 

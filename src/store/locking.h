@@ -38,8 +38,10 @@
 //
 // Reads from the cache. Most cursor steps need nothing the caches lack, and
 // the read lock with its change check would cost them seven system calls. A
-// read may therefore begin with one: the change counter of the data file,
-// whose header every write-back of a shared open writes last. While it has
+// read may therefore begin with a look at the change counter of the data
+// file, whose header every write-back of a shared open writes last (a look
+// through the file's mapped head, File::peekHead, costs no system call; a
+// file system without one reads the counter). While it has
 // not moved, no other write has ended since the caches were last checked, so
 // what they hold is the table as the last writer left it, and the read runs
 // on them without a lock. Should it need the files after all, it takes the

@@ -33,6 +33,14 @@ public:
     Row row;      // the current row as last read
     Row pending;  // the row being edited or inserted
 
+    // Buffers a cursor's steps reuse: the next current row, and the key of
+    // an index entry's row.
+    Row spare;
+    Key entryKey;
+    // Column names as callers spell them, with their numbers: a walk reads
+    // the same few columns at every row.
+    std::vector<std::pair<std::string, int>> columnsAsked;
+
     // Places among the visible rows already walked to, where no index count
     // tells them: a grid reading page after page steps on from the nearest.
     // Any change of order, filter or rows forgets them.
@@ -355,10 +363,10 @@ std::optional<StoreTable::Position> StoreTable::liveSlotFrom(Open& state, std::i
     return std::nullopt;
 }
 
-std::optional<StoreTable::Position> StoreTable::positionOf(const std::optional<IndexEntry>& entry)
+std::optional<StoreTable::Position> StoreTable::positionOf(std::optional<IndexEntry> entry)
 {
     if (!entry) return std::nullopt;
-    return Position{entry->slot, entry->key};
+    return Position{entry->slot, std::move(entry->key)};
 }
 
 StoreTable::Position StoreTable::positionOfRow(Open& state, const Row& row)
@@ -375,10 +383,15 @@ bool StoreTable::isVisible(Open& state, const Position& position)
 {
     if (state.slotOrder && !state.filter) return true;
     if (!state.slotOrder && !isLive(state, position)) return false;
-    Row row = state.data->readRow(position.slot);
-    if (!state.slotOrder && state.indexes->keyOf(state.order, row.image.data()) != position.key) return false;
+    const std::uint8_t* image = state.data->slotView(position.slot);
+    if (!state.slotOrder) {
+        state.indexes->file().keyBuilder(state.order).buildInto(image, state.entryKey);
+        if (state.entryKey != position.key) return false;
+    }
     if (!state.filter) return true;
     const Column& column = state.data->column(state.filterColumn);
+    if (!column.isBlob()) return passesFilterAt(*state.filter, column, image + column.offset);
+    Row row = state.data->readRow(position.slot);
     return passesFilter(*state.filter, textOf(column, state.data->value(row, state.filterColumn)));
 }
 
@@ -410,10 +423,15 @@ std::optional<StoreTable::Position> StoreTable::stepVisible(Open& state, const P
 // must start from where the first run did.
 void StoreTable::setCurrent(const std::optional<Position>& position)
 {
-    Row row = position ? open_->data->readRow(position->slot) : Row{};
+    if (position) {
+        open_->data->readRowInto(position->slot, open_->spare);
+        open_->current = *position;  // into the key's buffer
+    } else {
+        open_->spare = Row{};
+        open_->current = Position{};
+    }
     open_->hasRow = position.has_value();
-    open_->current = position.value_or(Position{});
-    open_->row = std::move(row);
+    std::swap(open_->row, open_->spare);
 }
 
 void StoreTable::GoFirst()
@@ -702,8 +720,12 @@ void StoreTable::RemoveAllRows()
 int StoreTable::columnNumber(const std::string& column) const
 {
     requireOpen();
+    constexpr std::size_t MostRemembered = 16;
+    for (const auto& [asked, number] : open_->columnsAsked)
+        if (asked == column) return number;
     int number = open_->data->findColumn(column);
     if (number == 0) handleError("Field '" + column + "' not found");
+    if (open_->columnsAsked.size() < MostRemembered) open_->columnsAsked.emplace_back(column, number);
     return number;
 }
 
@@ -726,9 +748,8 @@ std::vector<std::string> StoreTable::ColumnNames() const
     return names;
 }
 
-Value StoreTable::readValue(const std::string& column)
+Value StoreTable::readValue(int number)
 {
-    int number = columnNumber(column);
     Open& state = *open_;
     if (state_ != EditStates::Browse) return state.data->value(state.pending, number);
     if (!state.hasRow) return Value{};
@@ -739,28 +760,30 @@ Value StoreTable::readValue(const std::string& column)
 
 std::string StoreTable::ReadText(const std::string& column)
 {
-    Value value = readValue(column);
-    return textOf(open_->data->column(columnNumber(column)), value);
+    int number = columnNumber(column);
+    Value value = readValue(number);
+    if (auto* text = std::get_if<std::string>(&value)) return std::move(*text);
+    return textOf(open_->data->column(number), value);
 }
 
 std::int32_t StoreTable::ReadInteger(const std::string& column)
 {
-    Value value = readValue(column);
-    std::int64_t number = integerOf(open_->data->column(columnNumber(column)), value);
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(number, std::numeric_limits<std::int32_t>::min(),
+    int number = columnNumber(column);
+    std::int64_t integer = integerOf(open_->data->column(number), readValue(number));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(integer, std::numeric_limits<std::int32_t>::min(),
                                                                std::numeric_limits<std::int32_t>::max()));
 }
 
 bool StoreTable::ReadBoolean(const std::string& column)
 {
-    Value value = readValue(column);
-    return booleanOf(open_->data->column(columnNumber(column)), value);
+    int number = columnNumber(column);
+    return booleanOf(open_->data->column(number), readValue(number));
 }
 
 double StoreTable::ReadFloat(const std::string& column)
 {
-    Value value = readValue(column);
-    return floatOf(open_->data->column(columnNumber(column)), value);
+    int number = columnNumber(column);
+    return floatOf(open_->data->column(number), readValue(number));
 }
 
 void StoreTable::writeValue(const std::string& column, const Value& value)

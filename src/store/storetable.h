@@ -164,7 +164,7 @@ private:
     std::string closeTable() noexcept;
     [[noreturn]] void handleError(const std::string& message) const;
     int columnNumber(const std::string& column) const;
-    Value readValue(const std::string& column);
+    Value readValue(int number);
     void writeValue(const std::string& column, const Value& value);
     void settlePending();
     std::pair<std::optional<FilterCondition>, int> filterOn(DataFile& data, const std::string& text) const;
@@ -182,7 +182,7 @@ private:
     static std::optional<Position> priorOf(Open& state, const Position& from);
     static std::optional<Position> liveSlotFrom(Open& state, std::int32_t slot, int step);
     static std::optional<Position> readingAhead(Open& state, const std::optional<Position>& position, int direction);
-    static std::optional<Position> positionOf(const std::optional<IndexEntry>& entry);
+    static std::optional<Position> positionOf(std::optional<IndexEntry> entry);
     static Position positionOfRow(Open& state, const Row& row);
     static bool isLive(Open& state, const Position& position);
     static bool isVisible(Open& state, const Position& position);

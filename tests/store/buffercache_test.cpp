@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <random>
 
 using namespace store;
 using testing_support::failureOf;
@@ -80,4 +82,34 @@ TEST(BufferCache, RollingBackRestoresImagesAndRewritesWhatReachedTheFile)
     EXPECT_FALSE(cache.contains(3));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(cache.find(1)), 4), "old1");
     EXPECT_FALSE(cache.hasChanges());
+}
+
+// Many units dropped and placed at random, through the probe chains that
+// collisions and the wrap at the table's end make: every look-up must agree
+// with a plain map.
+TEST(UnitPlaces, AgreeWithAMapThroughRandomPlacingAndDropping)
+{
+    for (std::size_t most : {std::size_t{3}, std::size_t{300}}) {
+        UnitPlaces places(most);
+        std::map<std::int64_t, int> expected;
+        std::mt19937 random(11);
+        const unsigned units = static_cast<unsigned>(most) * 3 + 5;
+        for (int round = 0; round < 20000; ++round) {
+            std::int64_t unit = static_cast<std::int64_t>(random() % units);
+            if (expected.count(unit) || expected.size() == most) {
+                places.erase(unit);
+                expected.erase(unit);
+            } else {
+                int buffer = static_cast<int>(random() % most);
+                places.set(unit, buffer);
+                expected[unit] = buffer;
+            }
+            std::int64_t probe = static_cast<std::int64_t>(random() % units);
+            auto found = expected.find(probe);
+            ASSERT_EQ(places.find(probe), found == expected.end() ? -1 : found->second)
+                << "most " << most << ", round " << round;
+        }
+        EXPECT_EQ(places.size(), expected.size());
+        for (const auto& [unit, buffer] : expected) EXPECT_EQ(places.find(unit), buffer);
+    }
 }

@@ -71,6 +71,25 @@ TEST(FileInterface, ByteRangeLocksBeyondTheEndExcludeOtherHandlesOfOneProcess)
     EXPECT_EQ(second->lock(0x7FFF0000, 65535), LockStatus::Locked);
 }
 
+TEST(FileInterface, PeekedHeadFollowsWritesThroughOtherOpensAndRefusesBytesTheFileLacks)
+{
+    TempDir dir;
+    OpenStatus status;
+    auto writer = systemFileSystem().create(dir.file("a.dat"), status);
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(writeExact(*writer, 0, "abcdef", 6));
+    auto reader = systemFileSystem().open(dir.file("a.dat"), Access::ReadOnly, Sharing::Shared, false, status);
+    ASSERT_TRUE(reader);
+    char head[4] = {};
+    ASSERT_TRUE(reader->peekHead(head, 4));
+    EXPECT_EQ(std::string(head, 4), "abcd");
+    ASSERT_TRUE(writeExact(*writer, 1, "XY", 2));
+    ASSERT_TRUE(reader->peekHead(head, 4));
+    EXPECT_EQ(std::string(head, 4), "aXYd");
+    char more[8] = {};
+    EXPECT_FALSE(reader->peekHead(more, 8));
+}
+
 TEST(FaultyFileSystem, SpoilsExactlyTheChosenCall)
 {
     TempDir dir;

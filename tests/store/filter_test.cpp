@@ -1,7 +1,11 @@
 #include "store/filter.h"
 #include "store/storeerror.h"
+#include "store/values.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 using namespace store;
 
@@ -42,4 +46,54 @@ TEST(FilterJudging, MatchesWholeValuesWithLetterCaseCounting)
     EXPECT_FALSE(passesFilter(alpha, "Alpha"));
     EXPECT_FALSE(passesFilter(alpha, "alph"));
     EXPECT_FALSE(passesFilter(FilterCondition{"TESTTYPE", "Numeric"}, "numeric"));
+}
+
+namespace {
+
+Column stringColumn(std::uint8_t size)
+{
+    Column column;
+    column.name = "TESTTYPE";
+    column.type = FieldType::String;
+    column.size = size;
+    column.physicalSize = size + 1;
+    return column;
+}
+
+// Judged where it stands in a slot, a value must pass exactly when its text
+// form would.
+void expectSameJudgement(const FilterCondition& condition, const Column& column, const std::uint8_t* place)
+{
+    bool byText = passesFilter(condition, textOf(column, decodeValue(column, place)));
+    EXPECT_EQ(passesFilterAt(condition, column, place), byText)
+        << "constant '" << condition.constant << "', value '" << textOf(column, decodeValue(column, place)) << "'";
+}
+
+}  // namespace
+
+TEST(FilterJudging, InASlotJudgesAsTheTextFormDoes)
+{
+    Column text = stringColumn(12);
+    std::vector<std::uint8_t> place(1 + text.physicalSize);
+    for (const char* constant : {"alpha", "alphanumeric", "Alpha", "alph", ""}) {
+        FilterCondition condition{"TESTTYPE", constant};
+        for (const char* value : {"alpha", "alphanumeric", "alph", "", "alpha  "}) {
+            encodeValue(text, Value(std::string(value)), place.data());
+            expectSameJudgement(condition, text, place.data());
+        }
+        // Present but empty, and a value that fills its place with no zero after it.
+        std::fill(place.begin(), place.end(), 0);
+        place[0] = 1;
+        expectSameJudgement(condition, text, place.data());
+        std::fill(place.begin() + 1, place.end(), 'a');
+        expectSameJudgement(condition, text, place.data());
+    }
+    Column number;
+    number.name = "KPH";
+    number.type = FieldType::Float;
+    number.physicalSize = 8;
+    std::uint8_t real[9];
+    encodeValue(number, Value(1234.5), real);
+    EXPECT_TRUE(passesFilterAt(FilterCondition{"KPH", "1234.5"}, number, real));
+    EXPECT_FALSE(passesFilterAt(FilterCondition{"KPH", "1234.50"}, number, real));
 }

@@ -136,6 +136,34 @@ TEST_P(TwoCopies, SecondEditOfOneRowFailsAfterSixteenTriesAndLaterSeesTheFirstPo
     EXPECT_EQ(other->ask("cancel"), "ok");
 }
 
+// The whole table stands in the walker's caches, so only its look at the
+// data file's change counter before each step can tell it of the other's posts.
+TEST_P(TwoCopies, AWalkInIndexOrderSeesRowsAnotherPostedOrChangedMidWalk)
+{
+    ASSERT_EQ(other->ask("open " + path + " shared"), "ok");
+    openMine();
+    mine.setIndexName("NAME");
+    mine.GoFirst();
+    EXPECT_EQ(mine.ReadText("NAME"), "adams, ann");
+    EXPECT_EQ(other->ask("insert"), "ok");
+    EXPECT_EQ(other->ask("write NAME archer, al"), "ok");
+    EXPECT_EQ(other->ask("post"), "ok");
+    mine.GoNext();
+    EXPECT_EQ(mine.ReadText("NAME"), "archer, al");
+    EXPECT_EQ(other->ask("index NAME"), "ok");
+    EXPECT_EQ(other->ask("goto 4"), "ok");
+    EXPECT_EQ(other->ask("edit"), "ok");
+    EXPECT_EQ(other->ask("write KPH 2222"), "ok");
+    EXPECT_EQ(other->ask("post"), "ok");
+    mine.GoNext();
+    EXPECT_EQ(mine.ReadText("NAME"), "baker, bob");
+    mine.GoNext();
+    EXPECT_EQ(mine.ReadText("NAME"), "clark, cy");
+    EXPECT_EQ(mine.ReadText("KPH"), "2222");
+    mine.GoNext();
+    EXPECT_TRUE(mine.AtEnd());
+}
+
 TEST_P(TwoCopies, EditsOfDifferentRowsBothSucceed)
 {
     ASSERT_EQ(other->ask("open " + path + " shared"), "ok");

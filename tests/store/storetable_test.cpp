@@ -373,3 +373,28 @@ TEST_F(Results, VisibleRowsAtAPlaceAreTheSliceOfAllVisibleRowsAndLeaveTheCursor)
         }
     }
 }
+
+// A handle remembers the columns it was asked for by name; opened again on a
+// table with other columns, the same names must find that table's columns.
+TEST_F(Results, ColumnNamesAreFoundAgainAfterTheHandleOpensAnotherTable)
+{
+    TableSchema schema = schemaOf({columnSchema("KPH", "integer"), columnSchema("name", "string", 10)});
+    std::string other = dir.file("other.dat");
+    createTable(systemFileSystem(), other, schema);
+    StoreTable table("resultsdb");
+    openOn(table);
+    add(table, "adams", "alpha", 1234.5);
+    EXPECT_EQ(table.ReadText("NAME"), "adams");
+    EXPECT_EQ(table.ReadText("kph"), "1234.5");
+    EXPECT_EQ(failureOf([&] { table.ReadText("SPEED"); }), "resultsdb: Field 'SPEED' not found");
+    table.setActive(false);
+    table.setTableName(other);
+    table.setActive(true);
+    table.BeginInsert();
+    table.WriteValue("kph", 77);
+    table.WriteValue("NAME", "baker");
+    table.PostRow();
+    EXPECT_EQ(table.ReadText("NAME"), "baker");
+    EXPECT_EQ(table.ReadInteger("kph"), 77);
+    EXPECT_EQ(failureOf([&] { table.ReadText("TESTTYPE"); }), "resultsdb: Field 'TESTTYPE' not found");
+}

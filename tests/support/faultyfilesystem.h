@@ -28,6 +28,7 @@ struct FaultPlan {
     long onlyCalls = 0;
     std::map<std::string, long> writesTo;  // writes per file path, spoiled or not
     std::string firedOn;  // the kind of call spoiled: "open", "read", "write", "size", ...
+    bool peeks = false;   // lets File::peekHead through to the real file, neither counted nor spoiled
 
     // Counts a call and says whether this is the one to spoil.
     bool spoil(const char* kind)
@@ -111,6 +112,8 @@ public:
         return plan_.spoil("unlock") ? failWith(EIO) == 0 : inner_->unlock(offset, length);
     }
     int lastError() const override { return lastError_ ? lastError_ : inner_->lastError(); }
+    // A peek is no system call; without peeks every look goes through readAt, where faults are.
+    bool peekHead(void* data, std::int64_t size) override { return plan_.peeks && inner_->peekHead(data, size); }
 
 private:
     int failWith(int error)
