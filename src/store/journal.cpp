@@ -77,6 +77,23 @@ std::vector<std::pair<std::int64_t, std::int64_t>> uncovered(const std::map<std:
     return gaps;
 }
 
+// The stretches of the image at start whose blocks the bytes after would
+// change, neighbouring blocks joined; all of it without after.
+std::vector<std::pair<std::int64_t, std::int64_t>> changedRuns(const std::vector<std::uint8_t>& image,
+                                                               std::int64_t start, const std::uint8_t* after)
+{
+    const auto size = static_cast<std::int64_t>(image.size());
+    if (!after) return {{start, start + size}};
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+    for (std::int64_t block = 0; block < size; block += JournalBlock) {
+        std::int64_t end = std::min(size, block + JournalBlock);
+        if (std::memcmp(image.data() + block, after + block, static_cast<std::size_t>(end - block)) == 0) continue;
+        if (!runs.empty() && runs.back().second == start + block) runs.back().second = start + end;
+        else runs.emplace_back(start + block, start + end);
+    }
+    return runs;
+}
+
 void cover(std::map<std::int64_t, std::int64_t>& covered, std::int64_t from, std::int64_t to)
 {
     auto next = covered.lower_bound(from);
@@ -149,12 +166,18 @@ public:
     std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
                                OpenStatus& status) override
     {
-        auto file = journal_.files_.open(path, access, sharing, writeThrough, status);
         int which = path == journal_.names_.data    ? tablefile::Data
                     : path == journal_.names_.index ? tablefile::Index
                     : path == journal_.names_.memo  ? tablefile::Memo
                                                     : -1;
-        if (!file || access != Access::ReadWrite || which < 0) return file;
+        bool journaled = access == Access::ReadWrite && which >= 0;
+        // A journaled file needs no write of its own to go through at once:
+        // each write-back flushes every file it wrote before its journal
+        // goes, and what an exclusive open wrote before that is rolled back
+        // after a crash anyway. One flush per file then stands for a write
+        // through per write.
+        auto file = journal_.files_.open(path, access, sharing, writeThrough && !journaled, status);
+        if (!file || !journaled) return file;
         return std::make_unique<JournaledFile>(journal_, which, std::move(file));
     }
     std::unique_ptr<File> create(const std::string& path, OpenStatus& status) override
@@ -171,8 +194,12 @@ private:
 
 // ---- The journal of an open table -----------------------------------------------------
 
-Journal::Journal(FileSystem& files, TableFileNames names, Sharing sharing)
-    : files_(files), names_(std::move(names)), sharing_(sharing), fileSystem_(std::make_unique<Files>(*this))
+Journal::Journal(FileSystem& files, TableFileNames names, Sharing sharing, bool writeThrough)
+    : files_(files),
+      names_(std::move(names)),
+      sharing_(sharing),
+      writeThrough_(writeThrough),
+      fileSystem_(std::make_unique<Files>(*this))
 {
 }
 
@@ -260,8 +287,14 @@ bool Journal::lengthBefore(Staged& staged, int file, std::int64_t& length)
 }
 
 // Records what [from, to) holds now, where it lies within the file's length
-// before the write-back and no record has it yet.
-bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to)
+// before the write-back and no record has it yet. Given the bytes about to
+// be written there (after, from offset from on), only the blocks of
+// JournalBlock bytes that they change are recorded: a write-back rewrites
+// whole pages and headers of which a post changes a few bytes, and every
+// recorded byte costs its checksum. A block left out holds what it held
+// before the write-back, written or not, so it needs no record now or
+// later.
+bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after)
 {
     std::int64_t length = 0;
     if (!lengthBefore(staged, file, length)) return false;
@@ -269,9 +302,12 @@ bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to
     for (const auto& [start, end] : uncovered(covered_[file], from, to)) {
         std::vector<std::uint8_t> image(static_cast<std::size_t>(end - start));
         if (!readExact(*targets_[file], start, image.data(), end - start)) return failedRead();
-        appendRecord(staged.records, file, journalrecord::BeforeImage, start, image.data(), end - start);
-        ++staged.count;
-        staged.covers.push_back({file, {start, end}});
+        for (const auto& [first, last] : changedRuns(image, start, after ? after + (start - from) : nullptr)) {
+            appendRecord(staged.records, file, journalrecord::BeforeImage, first, image.data() + (first - start),
+                         last - first);
+            ++staged.count;
+            staged.covers.push_back({file, {first, last}});
+        }
     }
     return true;
 }
@@ -292,7 +328,9 @@ bool Journal::createFile()
 }
 
 // Durability point 1: the records and the header that counts them reach
-// the disk before any table byte they cover is written.
+// the disk before any table byte they cover is written. A new journal gets
+// both in one write: until it returns no table byte is written, so a header
+// whose records were cut short covers nothing that reached the table.
 bool Journal::record(const Staged& staged)
 {
     if (staged.count == 0) return true;
@@ -301,14 +339,15 @@ bool Journal::record(const Staged& staged)
     std::int64_t records = static_cast<std::int64_t>(staged.records.size());
     std::uint8_t header[JournalHeaderSize];
     encodeHeader(header, count_ + staged.count, bytes_ + records);
-    if (!writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) ||
-        !writeExact(*file_, 0, header, JournalHeaderSize) || !file_->flush())
-        return false;
     if (created) {
-        OpenStatus status = OpenStatus::Ok;
-        auto folder = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
-        if (!folder || !folder->flush()) return false;
+        std::vector<std::uint8_t> whole(header, header + JournalHeaderSize);
+        whole.insert(whole.end(), staged.records.begin(), staged.records.end());
+        if (!writeExact(*file_, 0, whole.data(), static_cast<std::int64_t>(whole.size()))) return false;
+    } else if (!writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) ||
+               !writeExact(*file_, 0, header, JournalHeaderSize)) {
+        return false;
     }
+    if (writeThrough_ && !flushJournal(created)) return false;
     count_ += staged.count;
     bytes_ += records;
     for (const auto& [file, length] : staged.lengths) originalLength_[file] = length;
@@ -316,16 +355,54 @@ bool Journal::record(const Staged& staged)
     return true;
 }
 
+// The journal on the disk, and the first time its name in the folder, so
+// that the new file survives a power cut too.
+bool Journal::flushJournal(bool created)
+{
+    if (!file_->flush()) return false;
+    if (!created) return true;
+    OpenStatus status = OpenStatus::Ok;
+    auto folder = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
+    return folder && folder->flush();
+}
+
+// Writes that follow one another in the same file, either just after or just
+// before the one before, become one: the write-back of a file's pages and
+// then of its header ends up as one call. The order of the rest stays, so
+// the data file's header is still written last.
+std::vector<Journal::Pending> Journal::joinedPendingWrites()
+{
+    std::vector<Pending> joined;
+    for (Pending& write : pending_) {
+        if (!joined.empty() && joined.back().file == write.file) {
+            Pending& last = joined.back();
+            const auto end = last.offset + static_cast<std::int64_t>(last.bytes.size());
+            if (write.offset == end) {
+                last.bytes.insert(last.bytes.end(), write.bytes.begin(), write.bytes.end());
+                continue;
+            }
+            if (write.offset + static_cast<std::int64_t>(write.bytes.size()) == last.offset) {
+                write.bytes.insert(write.bytes.end(), last.bytes.begin(), last.bytes.end());
+                last = std::move(write);
+                continue;
+            }
+        }
+        joined.push_back(std::move(write));
+    }
+    pending_.clear();
+    return joined;
+}
+
 // The write-back's writes, recorded with one flush of the journal and then
 // made in the order they were asked for.
 bool Journal::makePendingWrites()
 {
     if (pending_.empty()) return true;
-    std::vector<Pending> pending = std::move(pending_);
-    pending_.clear();
+    std::vector<Pending> pending = joinedPendingWrites();
     Staged staged;
     for (const Pending& write : pending)
-        if (!stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size())))
+        if (!stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size()),
+                   write.bytes.data()))
             return false;
     if (!record(staged)) return false;
     for (const Pending& write : pending) {
@@ -348,7 +425,7 @@ void Journal::commit()
         forget();
         return;
     }
-    for (int file = 0; file < JournaledFiles; ++file)
+    for (int file = 0; writeThrough_ && file < JournaledFiles; ++file)
         if (written_[file] && targets_[file] && !targets_[file]->flush()) fail();
     file_.reset();
     if (!files_.remove(names_.journal)) fail();
