@@ -187,6 +187,7 @@ public:
     bool exists(const std::string& path) override { return journal_.files_.exists(path); }
     bool isReadOnly(const std::string& path) override { return journal_.files_.isReadOnly(path); }
     bool remove(const std::string& path) override { return journal_.files_.remove(path); }
+    bool rename(const std::string& from, const std::string& to) override { return journal_.files_.rename(from, to); }
 
 private:
     Journal& journal_;
@@ -203,7 +204,12 @@ Journal::Journal(FileSystem& files, TableFileNames names, Sharing sharing, bool 
 {
 }
 
-Journal::~Journal() = default;
+// The spare is left to the next handle only while one is open: a table at
+// rest has none beside it.
+Journal::~Journal()
+{
+    if (sharing_ == Sharing::Shared && files_.exists(names_.spareJournal)) files_.remove(names_.spareJournal);
+}
 
 FileSystem& Journal::fileSystem() { return *fileSystem_; }
 
@@ -312,8 +318,20 @@ bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to
     return true;
 }
 
-bool Journal::createFile()
+// The journal with its first records and header, content. A shared open
+// reuses the file the last write-back left under the spare name: written
+// whole there and then renamed, the journal appears with its records in
+// it, and making a new file, dearer than renaming one, is left to the first
+// write-back.
+bool Journal::createFile(const std::vector<std::uint8_t>& content)
 {
+    count_ = 0;
+    bytes_ = 0;
+    if (sharing_ == Sharing::Shared) {
+        bool spareGone = false;
+        if (reuseSpare(content, spareGone)) return true;
+        if (!spareGone) return false;
+    }
     OpenStatus status = OpenStatus::Ok;
     file_ = files_.create(names_.journal, status);
     // One that is there already holds nothing: a write-back starts only
@@ -321,10 +339,41 @@ bool Journal::createFile()
     if (!file_ && files_.exists(names_.journal) && files_.remove(names_.journal))
         file_ = files_.create(names_.journal, status);
     if (!file_) return false;
-    count_ = 0;
-    bytes_ = 0;
     recorded_ = true;
-    return true;
+    return writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
+           (!writeThrough_ || (file_->flush() && flushFolder()));
+}
+
+// Bytes the spare holds past content are an older write-back's, beyond what
+// the new header counts, so they are never read. Written through, the
+// records are on the disk before the rename, so that the journal's name
+// never stands for an older write-back's records after a power cut. There
+// is no spare (gone) at the first write-back, nor when another handle's
+// close removed it meanwhile.
+bool Journal::reuseSpare(const std::vector<std::uint8_t>& content, bool& gone)
+{
+    OpenStatus status = OpenStatus::Ok;
+    auto spare = files_.open(names_.spareJournal, Access::ReadWrite, Sharing::Shared, false, status);
+    gone = !spare && status == OpenStatus::NotFound;
+    if (!spare || !writeExact(*spare, 0, content.data(), static_cast<std::int64_t>(content.size())) ||
+        (writeThrough_ && !spare->flush()))
+        return false;
+    if (!files_.rename(names_.spareJournal, names_.journal)) {
+        gone = !files_.exists(names_.spareJournal);
+        return false;
+    }
+    file_ = std::move(spare);
+    recorded_ = true;
+    return !writeThrough_ || flushFolder();
+}
+
+// The journal of a completed write-back goes: in a shared open kept as the
+// spare for the next one.
+bool Journal::retire()
+{
+    file_.reset();
+    if (sharing_ == Sharing::Shared) return files_.rename(names_.journal, names_.spareJournal);
+    return files_.remove(names_.journal);
 }
 
 // Durability point 1: the records and the header that counts them reach
@@ -335,19 +384,17 @@ bool Journal::record(const Staged& staged)
 {
     if (staged.count == 0) return true;
     bool created = !file_;
-    if (created && !createFile()) return false;
     std::int64_t records = static_cast<std::int64_t>(staged.records.size());
     std::uint8_t header[JournalHeaderSize];
-    encodeHeader(header, count_ + staged.count, bytes_ + records);
+    encodeHeader(header, (created ? 0 : count_) + staged.count, (created ? 0 : bytes_) + records);
     if (created) {
         std::vector<std::uint8_t> whole(header, header + JournalHeaderSize);
         whole.insert(whole.end(), staged.records.begin(), staged.records.end());
-        if (!writeExact(*file_, 0, whole.data(), static_cast<std::int64_t>(whole.size()))) return false;
+        if (!createFile(whole)) return false;
     } else if (!writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) ||
-               !writeExact(*file_, 0, header, JournalHeaderSize)) {
+               !writeExact(*file_, 0, header, JournalHeaderSize) || (writeThrough_ && !file_->flush())) {
         return false;
     }
-    if (writeThrough_ && !flushJournal(created)) return false;
     count_ += staged.count;
     bytes_ += records;
     for (const auto& [file, length] : staged.lengths) originalLength_[file] = length;
@@ -355,12 +402,9 @@ bool Journal::record(const Staged& staged)
     return true;
 }
 
-// The journal on the disk, and the first time its name in the folder, so
-// that the new file survives a power cut too.
-bool Journal::flushJournal(bool created)
+// The journal's name in the folder, so that it survives a power cut too.
+bool Journal::flushFolder()
 {
-    if (!file_->flush()) return false;
-    if (!created) return true;
     OpenStatus status = OpenStatus::Ok;
     auto folder = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
     return folder && folder->flush();
@@ -427,8 +471,7 @@ void Journal::commit()
     }
     for (int file = 0; writeThrough_ && file < JournaledFiles; ++file)
         if (written_[file] && targets_[file] && !targets_[file]->flush()) fail();
-    file_.reset();
-    if (!files_.remove(names_.journal)) fail();
+    if (!retire()) fail();
     forget();
 }
 
@@ -467,7 +510,8 @@ bool Journal::recoverIfHot()
     return true;
 }
 
-// ---- Rolling back --------------------------------------------------------------------------
+// ---- Rolling back
+// --------------------------------------------------------------------------
 
 namespace {
 

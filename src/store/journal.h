@@ -185,9 +185,11 @@ private:
     bool stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after = nullptr);
     bool lengthBefore(Staged& staged, int file, std::int64_t& length);
     bool record(const Staged& staged);
-    bool flushJournal(bool created);
+    bool flushFolder();
     std::vector<Pending> joinedPendingWrites();
-    bool createFile();
+    bool createFile(const std::vector<std::uint8_t>& content);
+    bool reuseSpare(const std::vector<std::uint8_t>& content, bool& gone);
+    bool retire();
     void forget();
     [[noreturn]] void fail();
     bool failedRead();

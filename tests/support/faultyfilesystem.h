@@ -161,6 +161,10 @@ public:
     {
         return !plan.spoil("remove", path) && store::systemFileSystem().remove(path);
     }
+    bool rename(const std::string& from, const std::string& to) override
+    {
+        return !plan.spoil("rename", from) && store::systemFileSystem().rename(from, to);
+    }
 };
 
 }  // namespace testing_support
