@@ -18,7 +18,7 @@ std::int32_t countOf(const IndexPage& page) { return static_cast<std::int32_t>(p
 // ---- opening and the header ------------------------------------------------
 
 IndexFile::IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-                     TableLocale locale)
+                     TableLocale locale, int pageBuffers)
     : file_(std::move(file)), dataFileName_(std::move(dataFileName)), columns_(std::move(columns)),
       locale_(std::move(locale))
 {
@@ -26,7 +26,8 @@ IndexFile::IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::
     for (int index = 0; index < DescriptorCount; ++index)
         caches_.emplace_back(
             dataFileName_, [this, index](std::int32_t offset, IndexPage& page) { readPage(index, offset, page); },
-            [this, index](const IndexPage& page) { writePages({{index, &page}}, 0, 1); });
+            [this, index](const IndexPage& page) { writePages({{index, &page}}, 0, 1); },
+            pageBuffers > 0 ? pageBuffers : PageCache::Buffers);
     readHeader();
 }
 
@@ -379,7 +380,7 @@ void IndexFile::endChange(bool commit)
 {
     if (--changeDepth_ == 0) {
         if (!commit) rollback();
-        undo_.clear();
+        undoCount_ = 0;
     }
     leaveScope();
 }
@@ -388,7 +389,8 @@ void IndexFile::endChange(bool commit)
 // needs no disk access and cannot fail.
 void IndexFile::rollback()
 {
-    for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) {
+    for (auto undo = undo_.rbegin() + static_cast<std::ptrdiff_t>(undo_.size() - undoCount_); undo != undo_.rend();
+         ++undo) {
         PageCache& cache = caches_[undo->index];
         if (undo->created) {
             cache.discard(undo->offset);
@@ -407,8 +409,8 @@ void IndexFile::rollBackOperation() noexcept
 {
     bool written = writtenInChange_;
     std::vector<std::pair<int, std::int32_t>> restored;
-    for (const Undo& undo : undo_)
-        if (!undo.created) restored.emplace_back(undo.index, undo.offset);
+    for (std::size_t i = 0; i < undoCount_; ++i)
+        if (!undo_[i].created) restored.emplace_back(undo_[i].index, undo_[i].offset);
     try {
         endChange(false);
     } catch (...) {
@@ -429,12 +431,24 @@ void IndexFile::touch(int index, IndexPage& page)
 {
     assert(changeDepth_ > 0);
     PageCache& cache = caches_[index];
-    bool recorded = std::any_of(undo_.begin(), undo_.end(), [&](const Undo& undo) {
+    auto recordedEnd = undo_.begin() + static_cast<std::ptrdiff_t>(undoCount_);
+    bool recorded = std::any_of(undo_.begin(), recordedEnd, [&](const Undo& undo) {
         return undo.index == index && undo.offset == page.offset;
     });
-    if (!recorded) undo_.push_back(Undo{index, page.offset, false, page, cache.isChanged(page.offset)});
+    if (!recorded) noteUndo(index, page.offset, false, &page, cache.isChanged(page.offset));
     cache.setChanged(page.offset, true);
     changed_ = true;
+}
+
+void IndexFile::noteUndo(int index, std::int32_t offset, bool created, const IndexPage* before, bool wasChanged)
+{
+    if (undoCount_ == undo_.size()) undo_.emplace_back();
+    Undo& undo = undo_[undoCount_++];
+    undo.index = index;
+    undo.offset = offset;
+    undo.created = created;
+    if (before) undo.before = *before;
+    undo.wasChanged = wasChanged;
 }
 
 void IndexFile::addRows(std::int32_t delta)
@@ -458,7 +472,7 @@ IndexPage& IndexFile::newPage(int index, PageKind kind)
     std::int32_t offset = header_.endOfFile;
     if (offset + std::int64_t{IndexPageSize} > MaxIndexFileSize)
         throw StoreError("The data file " + dataFileName_ + " is full and cannot contain any more data");
-    undo_.push_back(Undo{index, offset, true, IndexPage(), false});
+    noteUndo(index, offset, true, nullptr, false);
     IndexPage& page = caches_[index].pinNew(offset);
     pins_.emplace_back(index, offset);
     header_.endOfFile += IndexPageSize;

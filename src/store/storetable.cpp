@@ -151,6 +151,12 @@ void StoreTable::setForceBufferFlush(bool force)
     forceBufferFlush_ = force;
 }
 
+void StoreTable::setExclusiveIndexBuffers(int buffers)
+{
+    requireClosed();
+    exclusiveIndexBuffers_ = std::max(buffers, 0);
+}
+
 void StoreTable::setReadOnly(bool readOnly)
 {
     requireClosed();
@@ -231,6 +237,7 @@ void StoreTable::open()
     options.mode.sharing = exclusive_ ? Sharing::Exclusive : Sharing::Shared;
     options.mode.readOnly = readOnly_;
     options.mode.writeThrough = forceBufferFlush_;
+    options.mode.indexPageBuffers = exclusive_ ? exclusiveIndexBuffers_ : 0;
     state->data = openBetweenWrites(options);
     state->indexes = &dynamic_cast<TableIndexes&>(state->data->indexes());
     bool shared = !exclusive_;

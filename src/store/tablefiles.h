@@ -41,6 +41,7 @@ struct OpenMode {
     Sharing sharing = Sharing::Shared;
     bool readOnly = false;      // asked for by the caller; the read-only attribute forces it too
     bool writeThrough = false;  // every write goes through to the disk at once
+    int indexPageBuffers = 0;   // page buffers of each index, 0 for the default (31)
 };
 
 // Opens one file of the table named by dataFileName, failing with
