@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace store {
 
@@ -396,7 +397,12 @@ void IndexFile::rollback()
             cache.discard(undo->offset);
             continue;
         }
-        if (IndexPage* page = cache.find(undo->offset)) *page = undo->before;
+        if (IndexPage* page = cache.find(undo->offset)) {
+            if (undo->countsOnly)
+                page->counts = undo->before.counts;
+            else
+                *page = undo->before;
+        }
         cache.setChanged(undo->offset, undo->wasChanged);
     }
     header_ = headerBefore_;
@@ -431,13 +437,42 @@ void IndexFile::touch(int index, IndexPage& page)
 {
     assert(changeDepth_ > 0);
     PageCache& cache = caches_[index];
-    auto recordedEnd = undo_.begin() + static_cast<std::ptrdiff_t>(undoCount_);
-    bool recorded = std::any_of(undo_.begin(), recordedEnd, [&](const Undo& undo) {
-        return undo.index == index && undo.offset == page.offset;
-    });
-    if (!recorded) noteUndo(index, page.offset, false, &page, cache.isChanged(page.offset));
+    Undo* recorded = undoOf(index, page.offset);
+    if (!recorded) {
+        noteUndo(index, page.offset, false, &page, cache.isChanged(page.offset));
+    } else if (recorded->countsOnly) {
+        // Its counts changed already, nothing else yet.
+        std::vector<std::int32_t> counts = std::move(recorded->before.counts);
+        recorded->before = page;
+        recorded->before.counts = std::move(counts);
+        recorded->countsOnly = false;
+    }
     cache.setChanged(page.offset, true);
     changed_ = true;
+}
+
+// As touch(), for an interior page of which only the subtree counts are to
+// change: an insert or a removal below it that moves no key of it copies
+// only the counts, not the whole page. A later touch() completes the copy.
+void IndexFile::touchCounts(int index, IndexPage& page)
+{
+    assert(changeDepth_ > 0);
+    PageCache& cache = caches_[index];
+    if (!undoOf(index, page.offset)) {
+        noteUndo(index, page.offset, false, nullptr, cache.isChanged(page.offset));
+        Undo& undo = undo_[undoCount_ - 1];
+        undo.countsOnly = true;
+        undo.before.counts = page.counts;
+    }
+    cache.setChanged(page.offset, true);
+    changed_ = true;
+}
+
+IndexFile::Undo* IndexFile::undoOf(int index, std::int32_t offset)
+{
+    for (std::size_t i = 0; i < undoCount_; ++i)
+        if (undo_[i].index == index && undo_[i].offset == offset) return &undo_[i];
+    return nullptr;
 }
 
 void IndexFile::noteUndo(int index, std::int32_t offset, bool created, const IndexPage* before, bool wasChanged)
@@ -449,6 +484,7 @@ void IndexFile::noteUndo(int index, std::int32_t offset, bool created, const Ind
     undo.created = created;
     if (before) undo.before = *before;
     undo.wasChanged = wasChanged;
+    undo.countsOnly = false;
 }
 
 void IndexFile::addRows(std::int32_t delta)
@@ -516,13 +552,15 @@ void IndexFile::insert(int index, const Key& key, std::int32_t slot)
     Step leaf = path.steps.back();
     if (holds(index, *leaf.page, leaf.at, key))
         throw StoreError("Duplicate key found in index " + displayName(index) + " of data file " + dataFileName_);
-    for (Step& step : path.steps) touch(index, *step.page);
+    for (Step& step : path.steps) step.page->isLeaf() ? touch(index, *step.page) : touchCounts(index, *step.page);
 
     std::vector<IndexPage*> run{leaf.page};
     placeEntry(index, run, 0, leaf.at, key.data(), slot, 0);
     for (int level = static_cast<int>(path.steps.size()) - 2; level >= 0; --level) {
         IndexPage& parent = *path.steps[level].page;
         int at = path.steps[level].at;
+        if (run.size() > 1 || std::memcmp(parent.key(at), run.front()->key(0), formats_[index].keyLength) != 0)
+            touch(index, parent);
         replaceKey(formats_[index], parent, at, run.front()->key(0));
         parent.counts[at] = countOf(*run.front());
         std::vector<IndexPage*> parents{&parent};

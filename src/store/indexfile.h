@@ -187,6 +187,7 @@ private:
         bool created;  // a page new at the end of the file
         IndexPage before;
         bool wasChanged;
+        bool countsOnly = false;  // only the subtree counts changed: before holds just them
     };
 
     // Pages pinned during a public call stay pinned until it returns (until
@@ -258,6 +259,8 @@ private:
     std::vector<Undo> undo_;
     std::size_t undoCount_ = 0;
     void noteUndo(int index, std::int32_t offset, bool created, const IndexPage* before, bool wasChanged);
+    Undo* undoOf(int index, std::int32_t offset);
+    void touchCounts(int index, IndexPage& page);
     IndexHeader headerBefore_;
     bool changedBefore_ = false;
 
