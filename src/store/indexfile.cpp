@@ -400,6 +400,8 @@ void IndexFile::rollback()
         if (IndexPage* page = cache.find(undo->offset)) {
             if (undo->countsOnly)
                 page->counts = undo->before.counts;
+            else if (undo->insertedAt >= 0)
+                undoInsertion(undo->index, *undo, *page);
             else
                 *page = undo->before;
         }
@@ -446,6 +448,11 @@ void IndexFile::touch(int index, IndexPage& page)
         recorded->before = page;
         recorded->before.counts = std::move(counts);
         recorded->countsOnly = false;
+    } else if (recorded->insertedAt >= 0) {
+        // It gained one entry already, nothing else yet.
+        recorded->before = page;
+        undoInsertion(index, *recorded, recorded->before);
+        recorded->insertedAt = -1;
     }
     cache.setChanged(page.offset, true);
     changed_ = true;
@@ -468,6 +475,29 @@ void IndexFile::touchCounts(int index, IndexPage& page)
     changed_ = true;
 }
 
+// As touch(), for a leaf that is to gain the entry at position at and
+// change in no other way: the undo is taking that entry out again, not a
+// copy of the page. A later touch() completes the copy.
+void IndexFile::touchInsertion(int index, IndexPage& page, int at)
+{
+    assert(changeDepth_ > 0);
+    PageCache& cache = caches_[index];
+    if (!undoOf(index, page.offset)) {
+        noteUndo(index, page.offset, false, nullptr, cache.isChanged(page.offset));
+        Undo& undo = undo_[undoCount_ - 1];
+        undo.insertedAt = at;
+        undo.entryBytesBefore = page.entryBytes;
+    }
+    cache.setChanged(page.offset, true);
+    changed_ = true;
+}
+
+void IndexFile::undoInsertion(int index, const Undo& undo, IndexPage& page) const
+{
+    removeEntry(formats_[index], page, undo.insertedAt);
+    page.entryBytes = undo.entryBytesBefore;
+}
+
 IndexFile::Undo* IndexFile::undoOf(int index, std::int32_t offset)
 {
     for (std::size_t i = 0; i < undoCount_; ++i)
@@ -485,6 +515,7 @@ void IndexFile::noteUndo(int index, std::int32_t offset, bool created, const Ind
     if (before) undo.before = *before;
     undo.wasChanged = wasChanged;
     undo.countsOnly = false;
+    undo.insertedAt = -1;
 }
 
 void IndexFile::addRows(std::int32_t delta)
@@ -552,7 +583,14 @@ void IndexFile::insert(int index, const Key& key, std::int32_t slot)
     Step leaf = path.steps.back();
     if (holds(index, *leaf.page, leaf.at, key))
         throw StoreError("Duplicate key found in index " + displayName(index) + " of data file " + dataFileName_);
-    for (Step& step : path.steps) step.page->isLeaf() ? touch(index, *step.page) : touchCounts(index, *step.page);
+    for (Step& step : path.steps) {
+        if (!step.page->isLeaf())
+            touchCounts(index, *step.page);
+        else if (hasRoom(formats_[index], *step.page, step.at, key.data()))
+            touchInsertion(index, *step.page, step.at);
+        else
+            touch(index, *step.page);
+    }
 
     std::vector<IndexPage*> run{leaf.page};
     placeEntry(index, run, 0, leaf.at, key.data(), slot, 0);

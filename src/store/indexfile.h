@@ -188,6 +188,8 @@ private:
         IndexPage before;
         bool wasChanged;
         bool countsOnly = false;  // only the subtree counts changed: before holds just them
+        int insertedAt = -1;      // else a leaf that only gained the entry there: before holds nothing
+        int entryBytesBefore = 0;
     };
 
     // Pages pinned during a public call stay pinned until it returns (until
@@ -261,6 +263,8 @@ private:
     void noteUndo(int index, std::int32_t offset, bool created, const IndexPage* before, bool wasChanged);
     Undo* undoOf(int index, std::int32_t offset);
     void touchCounts(int index, IndexPage& page);
+    void touchInsertion(int index, IndexPage& page, int at);
+    void undoInsertion(int index, const Undo& undo, IndexPage& page) const;
     IndexHeader headerBefore_;
     bool changedBefore_ = false;
 
