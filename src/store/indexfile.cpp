@@ -463,16 +463,10 @@ void IndexFile::touch(int index, IndexPage& page)
 // only the counts, not the whole page. A later touch() completes the copy.
 void IndexFile::touchCounts(int index, IndexPage& page)
 {
-    assert(changeDepth_ > 0);
-    PageCache& cache = caches_[index];
-    if (!undoOf(index, page.offset)) {
-        noteUndo(index, page.offset, false, nullptr, cache.isChanged(page.offset));
-        Undo& undo = undo_[undoCount_ - 1];
-        undo.countsOnly = true;
-        undo.before.counts = page.counts;
+    if (Undo* undo = lightUndo(index, page)) {
+        undo->countsOnly = true;
+        undo->before.counts = page.counts;
     }
-    cache.setChanged(page.offset, true);
-    changed_ = true;
 }
 
 // As touch(), for a leaf that is to gain the entry at position at and
@@ -480,16 +474,26 @@ void IndexFile::touchCounts(int index, IndexPage& page)
 // copy of the page. A later touch() completes the copy.
 void IndexFile::touchInsertion(int index, IndexPage& page, int at)
 {
+    if (Undo* undo = lightUndo(index, page)) {
+        undo->insertedAt = at;
+        undo->entryBytesBefore = page.entryBytes;
+    }
+}
+
+// Marks the page changed; its undo without the copy of the page when it has
+// none yet, for the caller to complete, else null.
+IndexFile::Undo* IndexFile::lightUndo(int index, IndexPage& page)
+{
     assert(changeDepth_ > 0);
     PageCache& cache = caches_[index];
+    Undo* undo = nullptr;
     if (!undoOf(index, page.offset)) {
         noteUndo(index, page.offset, false, nullptr, cache.isChanged(page.offset));
-        Undo& undo = undo_[undoCount_ - 1];
-        undo.insertedAt = at;
-        undo.entryBytesBefore = page.entryBytes;
+        undo = &undo_[undoCount_ - 1];
     }
     cache.setChanged(page.offset, true);
     changed_ = true;
+    return undo;
 }
 
 void IndexFile::undoInsertion(int index, const Undo& undo, IndexPage& page) const

@@ -264,6 +264,7 @@ private:
     Undo* undoOf(int index, std::int32_t offset);
     void touchCounts(int index, IndexPage& page);
     void touchInsertion(int index, IndexPage& page, int at);
+    Undo* lightUndo(int index, IndexPage& page);
     void undoInsertion(int index, const Undo& undo, IndexPage& page) const;
     IndexHeader headerBefore_;
     bool changedBefore_ = false;
