@@ -1,12 +1,13 @@
 // What sharing costs: the time and the file calls (each one system call:
-// pread, pwrite, fstat, fcntl, ...) of posting a results row in a shared
-// open, where every post takes the write lock, records the before-images of
-// its slots, pages, memo blocks and the three headers in the table's journal
-// (one flush of the journal and one of the folder), writes them, flushes the
-// three files and removes the journal, against an exclusive open that writes
-// only at close; and of an uncontended read lock, alone and with the change
-// check that every cursor operation of a shared open makes; and of a shared
-// cursor step that the caches answer.
+// pread, pwrite, fstat, fcntl, rename, ...) of posting a results row in a
+// shared open, where every post takes the write lock, records the blocks its
+// slots, pages, memo blocks and the three headers change in the table's
+// journal (the spare the post before left, renamed into place), writes them,
+// neighbouring ones joined, and renames the journal back to the spare;
+// without write-through nothing is flushed. Against an exclusive open that
+// writes only at close; and an uncontended read lock, alone and with the
+// change check that every cursor operation of a shared open makes; and a
+// shared cursor step that the caches answer.
 
 #include "store/locking.h"
 #include "store/storetable.h"

@@ -143,11 +143,28 @@ std::uint8_t* BufferCache::place(std::int64_t unit)
     if (index < 0) {
         for (index = oldest_; index >= 0 && buffers_[index].pins > 0; index = buffers_[index].newer) {}
         if (index < 0) throw StoreError(pinFailure_);
-        if (buffers_[index].changed) writeRun({index});
+        if (buffers_[index].changed) writeRun(changedRunAround(index));
         unlink(index);
     }
     assign(index, unit);
     return buffers_[index].data.data();
+}
+
+// The changed buffer index with the changed, unpinned buffers of the units
+// next to it, as far as one write of MaxRunBytes goes: an exclusive open that
+// appends row after row evicts them one by one, and a write each would cost
+// a system call per row. Written now, they leave the cache later without
+// another write.
+std::vector<int> BufferCache::changedRunAround(int index) const
+{
+    const auto most = static_cast<std::int64_t>(std::max<std::size_t>(1, MaxRunBytes / bufferSize_));
+    auto joins = [this](int other) { return other >= 0 && buffers_[other].changed && buffers_[other].pins == 0; };
+    std::int64_t first = buffers_[index].unit, last = first;
+    while (last - first + 1 < most && joins(indexOf(first - 1))) --first;
+    while (last - first + 1 < most && joins(indexOf(last + 1))) ++last;
+    std::vector<int> run;
+    for (std::int64_t unit = first; unit <= last; ++unit) run.push_back(indexOf(unit));
+    return run;
 }
 
 std::uint8_t* BufferCache::placeWithoutWriting(std::int64_t unit)

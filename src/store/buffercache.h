@@ -11,7 +11,9 @@
 //     reused for another unit;
 //   - a changed buffer leaves the cache only after it was written, except
 //     when the cache is cleared or an operation is rolled back;
-//   - reuse takes the least recently used unpinned buffer.
+//   - reuse takes the least recently used unpinned buffer; when it changed,
+//     the changed unpinned buffers of the units beside it go in the same
+//     write (up to MaxRunBytes) and stay cached, unchanged.
 //
 // Operations: between beginOperation() and endOperation() the cache keeps,
 // for each unit the operation changes, the image it had before and whether it
@@ -30,6 +32,7 @@
 namespace store {
 
 inline constexpr int MaxPins = 64;
+inline constexpr std::size_t MaxRunBytes = 65536;  // the most a buffer the cache needs takes along in its write
 
 // Which buffer holds which unit: open addressing with linear probing, kept at
 // most half full, so that finding, placing and dropping units (a walk does
@@ -128,6 +131,7 @@ private:
     void drop(int index);
     int freeBuffer();
     void writeRun(const std::vector<int>& run);
+    std::vector<int> changedRunAround(int index) const;
     void noteWrite(std::int64_t unit);
 
     std::size_t bufferSize_;

@@ -222,7 +222,7 @@ void DataFile::openFiles(FileSystem& files, const DataFileOptions& options)
     // Even a reader puts back what a writer that died left half done, when
     // the files let it.
     if (options.recoverJournal) recoverTable(files, names_, mode_.sharing);
-    if (access_ == Access::ReadWrite) journal_ = std::make_unique<Journal>(files, names_, mode_.sharing);
+    if (access_ == Access::ReadWrite) journal_ = std::make_unique<Journal>(files, names_, mode_.sharing, mode_.writeThrough);
     FileSystem& tableFiles = journal_ ? journal_->fileSystem() : files;
     file_ = openTableFile(tableFiles, names_.data, names_.data, access_, mode_);
     readHeader();

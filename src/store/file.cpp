@@ -205,6 +205,10 @@ public:
     }
 
     bool remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+    bool rename(const std::string& from, const std::string& to) override
+    {
+        return ::rename(from.c_str(), to.c_str()) == 0;
+    }
 };
 
 }  // namespace

@@ -75,6 +75,14 @@ public:
     virtual bool exists(const std::string& path) = 0;
     virtual bool isReadOnly(const std::string& path) = 0;
     virtual bool remove(const std::string& path) = 0;
+    // Gives the file at from the name to, in place of any file of that name,
+    // in one step. A file system that cannot answers false, as for a failure.
+    virtual bool rename(const std::string& from, const std::string& to)
+    {
+        (void)from;
+        (void)to;
+        return false;
+    }
 };
 
 // The real file system of this machine.

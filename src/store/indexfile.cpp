@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace store {
 
@@ -18,7 +19,7 @@ std::int32_t countOf(const IndexPage& page) { return static_cast<std::int32_t>(p
 // ---- opening and the header ------------------------------------------------
 
 IndexFile::IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-                     TableLocale locale)
+                     TableLocale locale, int pageBuffers)
     : file_(std::move(file)), dataFileName_(std::move(dataFileName)), columns_(std::move(columns)),
       locale_(std::move(locale))
 {
@@ -26,7 +27,8 @@ IndexFile::IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::
     for (int index = 0; index < DescriptorCount; ++index)
         caches_.emplace_back(
             dataFileName_, [this, index](std::int32_t offset, IndexPage& page) { readPage(index, offset, page); },
-            [this, index](const IndexPage& page) { writePages({{index, &page}}, 0, 1); });
+            [this, index](const IndexPage& page) { writePages({{index, &page}}, 0, 1); },
+            pageBuffers > 0 ? pageBuffers : PageCache::Buffers);
     readHeader();
 }
 
@@ -379,7 +381,7 @@ void IndexFile::endChange(bool commit)
 {
     if (--changeDepth_ == 0) {
         if (!commit) rollback();
-        undo_.clear();
+        undoCount_ = 0;
     }
     leaveScope();
 }
@@ -388,13 +390,21 @@ void IndexFile::endChange(bool commit)
 // needs no disk access and cannot fail.
 void IndexFile::rollback()
 {
-    for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) {
+    for (auto undo = undo_.rbegin() + static_cast<std::ptrdiff_t>(undo_.size() - undoCount_); undo != undo_.rend();
+         ++undo) {
         PageCache& cache = caches_[undo->index];
         if (undo->created) {
             cache.discard(undo->offset);
             continue;
         }
-        if (IndexPage* page = cache.find(undo->offset)) *page = undo->before;
+        if (IndexPage* page = cache.find(undo->offset)) {
+            if (undo->countsOnly)
+                page->counts = undo->before.counts;
+            else if (undo->insertedAt >= 0)
+                undoInsertion(undo->index, *undo, *page);
+            else
+                *page = undo->before;
+        }
         cache.setChanged(undo->offset, undo->wasChanged);
     }
     header_ = headerBefore_;
@@ -407,8 +417,8 @@ void IndexFile::rollBackOperation() noexcept
 {
     bool written = writtenInChange_;
     std::vector<std::pair<int, std::int32_t>> restored;
-    for (const Undo& undo : undo_)
-        if (!undo.created) restored.emplace_back(undo.index, undo.offset);
+    for (std::size_t i = 0; i < undoCount_; ++i)
+        if (!undo_[i].created) restored.emplace_back(undo_[i].index, undo_[i].offset);
     try {
         endChange(false);
     } catch (...) {
@@ -429,12 +439,87 @@ void IndexFile::touch(int index, IndexPage& page)
 {
     assert(changeDepth_ > 0);
     PageCache& cache = caches_[index];
-    bool recorded = std::any_of(undo_.begin(), undo_.end(), [&](const Undo& undo) {
-        return undo.index == index && undo.offset == page.offset;
-    });
-    if (!recorded) undo_.push_back(Undo{index, page.offset, false, page, cache.isChanged(page.offset)});
+    Undo* recorded = undoOf(index, page.offset);
+    if (!recorded) {
+        noteUndo(index, page.offset, false, &page, cache.isChanged(page.offset));
+    } else if (recorded->countsOnly) {
+        // Its counts changed already, nothing else yet.
+        std::vector<std::int32_t> counts = std::move(recorded->before.counts);
+        recorded->before = page;
+        recorded->before.counts = std::move(counts);
+        recorded->countsOnly = false;
+    } else if (recorded->insertedAt >= 0) {
+        // It gained one entry already, nothing else yet.
+        recorded->before = page;
+        undoInsertion(index, *recorded, recorded->before);
+        recorded->insertedAt = -1;
+    }
     cache.setChanged(page.offset, true);
     changed_ = true;
+}
+
+// As touch(), for an interior page of which only the subtree counts are to
+// change: an insert or a removal below it that moves no key of it copies
+// only the counts, not the whole page. A later touch() completes the copy.
+void IndexFile::touchCounts(int index, IndexPage& page)
+{
+    if (Undo* undo = lightUndo(index, page)) {
+        undo->countsOnly = true;
+        undo->before.counts = page.counts;
+    }
+}
+
+// As touch(), for a leaf that is to gain the entry at position at and
+// change in no other way: the undo is taking that entry out again, not a
+// copy of the page. A later touch() completes the copy.
+void IndexFile::touchInsertion(int index, IndexPage& page, int at)
+{
+    if (Undo* undo = lightUndo(index, page)) {
+        undo->insertedAt = at;
+        undo->entryBytesBefore = page.entryBytes;
+    }
+}
+
+// Marks the page changed; its undo without the copy of the page when it has
+// none yet, for the caller to complete, else null.
+IndexFile::Undo* IndexFile::lightUndo(int index, IndexPage& page)
+{
+    assert(changeDepth_ > 0);
+    PageCache& cache = caches_[index];
+    Undo* undo = nullptr;
+    if (!undoOf(index, page.offset)) {
+        noteUndo(index, page.offset, false, nullptr, cache.isChanged(page.offset));
+        undo = &undo_[undoCount_ - 1];
+    }
+    cache.setChanged(page.offset, true);
+    changed_ = true;
+    return undo;
+}
+
+void IndexFile::undoInsertion(int index, const Undo& undo, IndexPage& page) const
+{
+    removeEntry(formats_[index], page, undo.insertedAt);
+    page.entryBytes = undo.entryBytesBefore;
+}
+
+IndexFile::Undo* IndexFile::undoOf(int index, std::int32_t offset)
+{
+    for (std::size_t i = 0; i < undoCount_; ++i)
+        if (undo_[i].index == index && undo_[i].offset == offset) return &undo_[i];
+    return nullptr;
+}
+
+void IndexFile::noteUndo(int index, std::int32_t offset, bool created, const IndexPage* before, bool wasChanged)
+{
+    if (undoCount_ == undo_.size()) undo_.emplace_back();
+    Undo& undo = undo_[undoCount_++];
+    undo.index = index;
+    undo.offset = offset;
+    undo.created = created;
+    if (before) undo.before = *before;
+    undo.wasChanged = wasChanged;
+    undo.countsOnly = false;
+    undo.insertedAt = -1;
 }
 
 void IndexFile::addRows(std::int32_t delta)
@@ -458,7 +543,7 @@ IndexPage& IndexFile::newPage(int index, PageKind kind)
     std::int32_t offset = header_.endOfFile;
     if (offset + std::int64_t{IndexPageSize} > MaxIndexFileSize)
         throw StoreError("The data file " + dataFileName_ + " is full and cannot contain any more data");
-    undo_.push_back(Undo{index, offset, true, IndexPage(), false});
+    noteUndo(index, offset, true, nullptr, false);
     IndexPage& page = caches_[index].pinNew(offset);
     pins_.emplace_back(index, offset);
     header_.endOfFile += IndexPageSize;
@@ -502,13 +587,22 @@ void IndexFile::insert(int index, const Key& key, std::int32_t slot)
     Step leaf = path.steps.back();
     if (holds(index, *leaf.page, leaf.at, key))
         throw StoreError("Duplicate key found in index " + displayName(index) + " of data file " + dataFileName_);
-    for (Step& step : path.steps) touch(index, *step.page);
+    for (Step& step : path.steps) {
+        if (!step.page->isLeaf())
+            touchCounts(index, *step.page);
+        else if (hasRoom(formats_[index], *step.page, step.at, key.data()))
+            touchInsertion(index, *step.page, step.at);
+        else
+            touch(index, *step.page);
+    }
 
     std::vector<IndexPage*> run{leaf.page};
     placeEntry(index, run, 0, leaf.at, key.data(), slot, 0);
     for (int level = static_cast<int>(path.steps.size()) - 2; level >= 0; --level) {
         IndexPage& parent = *path.steps[level].page;
         int at = path.steps[level].at;
+        if (run.size() > 1 || std::memcmp(parent.key(at), run.front()->key(0), formats_[index].keyLength) != 0)
+            touch(index, parent);
         replaceKey(formats_[index], parent, at, run.front()->key(0));
         parent.counts[at] = countOf(*run.front());
         std::vector<IndexPage*> parents{&parent};

@@ -64,8 +64,9 @@ public:
     // Opens the index file of the data file named dataFileName (the name all
     // messages give) over the table's columns. Fails when the version is not
     // 3 or the descriptors do not fit the columns.
+    // pageBuffers: page buffers of each index, 0 for the default.
     IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-              TableLocale locale = TableLocale());
+              TableLocale locale = TableLocale(), int pageBuffers = 0);
     IndexFile(const IndexFile&) = delete;
     IndexFile& operator=(const IndexFile&) = delete;
 
@@ -186,6 +187,9 @@ private:
         bool created;  // a page new at the end of the file
         IndexPage before;
         bool wasChanged;
+        bool countsOnly = false;  // only the subtree counts changed: before holds just them
+        int insertedAt = -1;      // else a leaf that only gained the entry there: before holds nothing
+        int entryBytesBefore = 0;
     };
 
     // Pages pinned during a public call stay pinned until it returns (until
@@ -252,7 +256,16 @@ private:
     std::vector<std::pair<int, std::int32_t>> pins_;
     int changeDepth_ = 0;
     bool writtenInChange_ = false;  // a write-back ran inside the outermost change
+    // The first undoCount_ entries count; those past it are kept, so that the
+    // next change copies its pages into buffers that exist already.
     std::vector<Undo> undo_;
+    std::size_t undoCount_ = 0;
+    void noteUndo(int index, std::int32_t offset, bool created, const IndexPage* before, bool wasChanged);
+    Undo* undoOf(int index, std::int32_t offset);
+    void touchCounts(int index, IndexPage& page);
+    void touchInsertion(int index, IndexPage& page, int at);
+    Undo* lightUndo(int index, IndexPage& page);
+    void undoInsertion(int index, const Undo& undo, IndexPage& page) const;
     IndexHeader headerBefore_;
     bool changedBefore_ = false;
 

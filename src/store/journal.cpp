@@ -77,6 +77,23 @@ std::vector<std::pair<std::int64_t, std::int64_t>> uncovered(const std::map<std:
     return gaps;
 }
 
+// The stretches of the image at start whose blocks the bytes after would
+// change, neighbouring blocks joined; all of it without after.
+std::vector<std::pair<std::int64_t, std::int64_t>> changedRuns(const std::vector<std::uint8_t>& image,
+                                                               std::int64_t start, const std::uint8_t* after)
+{
+    const auto size = static_cast<std::int64_t>(image.size());
+    if (!after) return {{start, start + size}};
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+    for (std::int64_t block = 0; block < size; block += JournalBlock) {
+        std::int64_t end = std::min(size, block + JournalBlock);
+        if (std::memcmp(image.data() + block, after + block, static_cast<std::size_t>(end - block)) == 0) continue;
+        if (!runs.empty() && runs.back().second == start + block) runs.back().second = start + end;
+        else runs.emplace_back(start + block, start + end);
+    }
+    return runs;
+}
+
 void cover(std::map<std::int64_t, std::int64_t>& covered, std::int64_t from, std::int64_t to)
 {
     auto next = covered.lower_bound(from);
@@ -154,12 +171,18 @@ public:
     std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
                                OpenStatus& status) override
     {
-        auto file = journal_.files_.open(path, access, sharing, writeThrough, status);
         int which = path == journal_.names_.data    ? tablefile::Data
                     : path == journal_.names_.index ? tablefile::Index
                     : path == journal_.names_.memo  ? tablefile::Memo
                                                     : -1;
-        if (!file || access != Access::ReadWrite || which < 0) return file;
+        bool journaled = access == Access::ReadWrite && which >= 0;
+        // A journaled file needs no write of its own to go through at once:
+        // each write-back flushes every file it wrote before its journal
+        // goes, and what an exclusive open wrote before that is rolled back
+        // after a crash anyway. One flush per file then stands for a write
+        // through per write.
+        auto file = journal_.files_.open(path, access, sharing, writeThrough && !journaled, status);
+        if (!file || !journaled) return file;
         return std::make_unique<JournaledFile>(journal_, which, std::move(file));
     }
     std::unique_ptr<File> create(const std::string& path, OpenStatus& status) override
@@ -169,6 +192,7 @@ public:
     bool exists(const std::string& path) override { return journal_.files_.exists(path); }
     bool isReadOnly(const std::string& path) override { return journal_.files_.isReadOnly(path); }
     bool remove(const std::string& path) override { return journal_.files_.remove(path); }
+    bool rename(const std::string& from, const std::string& to) override { return journal_.files_.rename(from, to); }
 
 private:
     Journal& journal_;
@@ -176,12 +200,21 @@ private:
 
 // ---- The journal of an open table -----------------------------------------------------
 
-Journal::Journal(FileSystem& files, TableFileNames names, Sharing sharing)
-    : files_(files), names_(std::move(names)), sharing_(sharing), fileSystem_(std::make_unique<Files>(*this))
+Journal::Journal(FileSystem& files, TableFileNames names, Sharing sharing, bool writeThrough)
+    : files_(files),
+      names_(std::move(names)),
+      sharing_(sharing),
+      writeThrough_(writeThrough),
+      fileSystem_(std::make_unique<Files>(*this))
 {
 }
 
-Journal::~Journal() = default;
+// The spare is left to the next handle only while one is open: a table at
+// rest has none beside it.
+Journal::~Journal()
+{
+    if (sharing_ == Sharing::Shared && files_.exists(names_.spareJournal)) files_.remove(names_.spareJournal);
+}
 
 FileSystem& Journal::fileSystem() { return *fileSystem_; }
 
@@ -265,8 +298,14 @@ bool Journal::lengthBefore(Staged& staged, int file, std::int64_t& length)
 }
 
 // Records what [from, to) holds now, where it lies within the file's length
-// before the write-back and no record has it yet.
-bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to)
+// before the write-back and no record has it yet. Given the bytes about to
+// be written there (after, from offset from on), only the blocks of
+// JournalBlock bytes that they change are recorded: a write-back rewrites
+// whole pages and headers of which a post changes a few bytes, and every
+// recorded byte costs its checksum. A block left out holds what it held
+// before the write-back, written or not, so it needs no record now or
+// later.
+bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after)
 {
     std::int64_t length = 0;
     if (!lengthBefore(staged, file, length)) return false;
@@ -274,15 +313,30 @@ bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to
     for (const auto& [start, end] : uncovered(covered_[file], from, to)) {
         std::vector<std::uint8_t> image(static_cast<std::size_t>(end - start));
         if (!readExact(*targets_[file], start, image.data(), end - start)) return failedRead();
-        appendRecord(staged.records, file, journalrecord::BeforeImage, start, image.data(), end - start);
-        ++staged.count;
-        staged.covers.push_back({file, {start, end}});
+        for (const auto& [first, last] : changedRuns(image, start, after ? after + (start - from) : nullptr)) {
+            appendRecord(staged.records, file, journalrecord::BeforeImage, first, image.data() + (first - start),
+                         last - first);
+            ++staged.count;
+            staged.covers.push_back({file, {first, last}});
+        }
     }
     return true;
 }
 
-bool Journal::createFile()
+// The journal with its first records and header, content. A shared open
+// reuses the file the last write-back left under the spare name: written
+// whole there and then renamed, the journal appears with its records in
+// it, and making a new file, dearer than renaming one, is left to the first
+// write-back.
+bool Journal::createFile(const std::vector<std::uint8_t>& content)
 {
+    count_ = 0;
+    bytes_ = 0;
+    if (sharing_ == Sharing::Shared) {
+        bool spareGone = false;
+        if (reuseSpare(content, spareGone)) return true;
+        if (!spareGone) return false;
+    }
     OpenStatus status = OpenStatus::Ok;
     file_ = files_.create(names_.journal, status);
     // One that is there already holds nothing: a write-back starts only
@@ -290,29 +344,61 @@ bool Journal::createFile()
     if (!file_ && files_.exists(names_.journal) && files_.remove(names_.journal))
         file_ = files_.create(names_.journal, status);
     if (!file_) return false;
-    count_ = 0;
-    bytes_ = 0;
     recorded_ = true;
-    return true;
+    return writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
+           (!writeThrough_ || (file_->flush() && flushFolder()));
+}
+
+// Bytes the spare holds past content are an older write-back's, beyond what
+// the new header counts, so they are never read. Written through, the
+// records are on the disk before the rename, so that the journal's name
+// never stands for an older write-back's records after a power cut. There
+// is no spare (gone) at the first write-back, nor when another handle's
+// close removed it meanwhile.
+bool Journal::reuseSpare(const std::vector<std::uint8_t>& content, bool& gone)
+{
+    OpenStatus status = OpenStatus::Ok;
+    auto spare = files_.open(names_.spareJournal, Access::ReadWrite, Sharing::Shared, false, status);
+    gone = !spare && status == OpenStatus::NotFound;
+    if (!spare || !writeExact(*spare, 0, content.data(), static_cast<std::int64_t>(content.size())) ||
+        (writeThrough_ && !spare->flush()))
+        return false;
+    if (!files_.rename(names_.spareJournal, names_.journal)) {
+        gone = !files_.exists(names_.spareJournal);
+        return false;
+    }
+    file_ = std::move(spare);
+    recorded_ = true;
+    return !writeThrough_ || flushFolder();
+}
+
+// The journal of a completed write-back goes: in a shared open kept as the
+// spare for the next one.
+bool Journal::retire()
+{
+    file_.reset();
+    if (sharing_ == Sharing::Shared) return files_.rename(names_.journal, names_.spareJournal);
+    return files_.remove(names_.journal);
 }
 
 // Durability point 1: the records and the header that counts them reach
-// the disk before any table byte they cover is written.
+// the disk before any table byte they cover is written. A new journal gets
+// both in one write: until it returns no table byte is written, so a header
+// whose records were cut short covers nothing that reached the table.
 bool Journal::record(const Staged& staged)
 {
     if (staged.count == 0) return true;
     bool created = !file_;
-    if (created && !createFile()) return false;
     std::int64_t records = static_cast<std::int64_t>(staged.records.size());
     std::uint8_t header[JournalHeaderSize];
-    encodeHeader(header, count_ + staged.count, bytes_ + records);
-    if (!writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) ||
-        !writeExact(*file_, 0, header, JournalHeaderSize) || !file_->flush())
-        return false;
+    encodeHeader(header, (created ? 0 : count_) + staged.count, (created ? 0 : bytes_) + records);
     if (created) {
-        OpenStatus status = OpenStatus::Ok;
-        auto folder = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
-        if (!folder || !folder->flush()) return false;
+        std::vector<std::uint8_t> whole(header, header + JournalHeaderSize);
+        whole.insert(whole.end(), staged.records.begin(), staged.records.end());
+        if (!createFile(whole)) return false;
+    } else if (!writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) ||
+               !writeExact(*file_, 0, header, JournalHeaderSize) || (writeThrough_ && !file_->flush())) {
+        return false;
     }
     count_ += staged.count;
     bytes_ += records;
@@ -321,16 +407,51 @@ bool Journal::record(const Staged& staged)
     return true;
 }
 
+// The journal's name in the folder, so that it survives a power cut too.
+bool Journal::flushFolder()
+{
+    OpenStatus status = OpenStatus::Ok;
+    auto folder = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
+    return folder && folder->flush();
+}
+
+// Writes that follow one another in the same file, either just after or just
+// before the one before, become one: the write-back of a file's pages and
+// then of its header ends up as one call. The order of the rest stays, so
+// the data file's header is still written last.
+std::vector<Journal::Pending> Journal::joinedPendingWrites()
+{
+    std::vector<Pending> joined;
+    for (Pending& write : pending_) {
+        if (!joined.empty() && joined.back().file == write.file) {
+            Pending& last = joined.back();
+            const auto end = last.offset + static_cast<std::int64_t>(last.bytes.size());
+            if (write.offset == end) {
+                last.bytes.insert(last.bytes.end(), write.bytes.begin(), write.bytes.end());
+                continue;
+            }
+            if (write.offset + static_cast<std::int64_t>(write.bytes.size()) == last.offset) {
+                write.bytes.insert(write.bytes.end(), last.bytes.begin(), last.bytes.end());
+                last = std::move(write);
+                continue;
+            }
+        }
+        joined.push_back(std::move(write));
+    }
+    pending_.clear();
+    return joined;
+}
+
 // The write-back's writes, recorded with one flush of the journal and then
 // made in the order they were asked for.
 bool Journal::makePendingWrites()
 {
     if (pending_.empty()) return true;
-    std::vector<Pending> pending = std::move(pending_);
-    pending_.clear();
+    std::vector<Pending> pending = joinedPendingWrites();
     Staged staged;
     for (const Pending& write : pending)
-        if (!stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size())))
+        if (!stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size()),
+                   write.bytes.data()))
             return false;
     if (!record(staged)) return false;
     for (const Pending& write : pending) {
@@ -353,10 +474,9 @@ void Journal::commit()
         forget();
         return;
     }
-    for (int file = 0; file < JournaledFiles; ++file)
+    for (int file = 0; writeThrough_ && file < JournaledFiles; ++file)
         if (written_[file] && targets_[file] && !targets_[file]->flush()) fail();
-    file_.reset();
-    if (!files_.remove(names_.journal)) fail();
+    if (!retire()) fail();
     forget();
 }
 
@@ -395,7 +515,8 @@ bool Journal::recoverIfHot()
     return true;
 }
 
-// ---- Rolling back --------------------------------------------------------------------------
+// ---- Rolling back
+// --------------------------------------------------------------------------
 
 namespace {
 

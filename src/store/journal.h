@@ -37,7 +37,10 @@
 //   - each table file's length is recorded before its first byte is
 //     written, and each stretch below that length has its before-image
 //     recorded, once, before it is first overwritten or cut off; stretches
-//     beyond it need none, rolling back cuts them off;
+//     beyond it need none, rolling back cuts them off, and neither do the
+//     blocks of JournalBlock bytes that a write-back writes with the bytes
+//     they hold already: a stretch without a record holds what it held
+//     before;
 //   - records are only ever appended; the header counts those that were
 //     durable before any table byte they cover was written, so that records
 //     past the count, or a record whose checksum fails, hold nothing that
@@ -52,22 +55,32 @@
 // write lock when the table is shared): a reader's lock excludes every live
 // writer's write-back, so a journal seen then was left by a copy that died.
 //
-// Durability points, in their order within one write-back:
-//   1. the records are written, then the header with the new count, then
-//      the journal is flushed (fdatasync); the first time in a write-back
-//      the folder is flushed as well (fsync on the directory), so that the
-//      new file's name survives a power cut too. Only then are the table
-//      files written: their old contents are safe on the disk.
+// Durability points, in their order within one write-back. They hold for a
+// table opened write-through (ForceBufferFlush); without it the store leaves
+// the operating system free to cache what it writes, so none of them flushes:
+// the journal then guards against a copy that dies in the middle of a
+// write-back, whose writes the system's cache keeps, not against a power cut.
+//   1. the records are written, then the header with the new count (a new
+//      journal gets both in one write), then the journal is flushed
+//      (fdatasync); the first time in a write-back the folder is flushed as
+//      well (fsync on the directory), so that the new file's name survives
+//      a power cut too. Only then are the table files written: their old
+//      contents are safe on the disk.
 //   2. once the last table byte is written, each table file written is
 //      flushed (fdatasync), so that none of the write-back can go missing
-//      once the journal is gone.
+//      once the journal is gone. The table files themselves are opened
+//      without writing through, since this one flush per file covers all
+//      of a write-back's writes to it.
 //   3. the journal is removed. Its removal is not flushed: a journal that
 //      comes back after a power cut rolls back a post that had completed,
 //      which leaves the table whole, as before that post.
+// Rolling back flushes the table files in either mode before the journal
+// goes: it is rare, and it must not leave a table half put back.
 // An exclusive open groups the writes of evicted buffers into stretches of
 // 65536 bytes, so that a long generation records each part of a file once
 // and flushes the journal once per stretch rather than once per buffer; a
-// write-back groups all of its writes into one flush of the journal.
+// write-back groups all of its writes into one flush of the journal, and
+// joins writes that follow one another in a file into one.
 
 #include "store/file.h"
 #include "store/tablefiles.h"
@@ -86,6 +99,7 @@ inline constexpr int JournalHeaderSize = 32;
 inline constexpr int JournalRecordHeaderSize = 20;
 inline constexpr std::int32_t JournalFormatVersion = 1;
 inline constexpr std::int64_t JournalStretch = 65536;
+inline constexpr std::int64_t JournalBlock = 64;  // a write-back records only the blocks it changes
 inline constexpr int JournaledFiles = 3;  // data, index, memo
 
 namespace journalheader {
@@ -119,7 +133,9 @@ std::uint32_t journalChecksum(const std::uint8_t* data, std::size_t size, std::u
 // fileSystem(), so that every write and cut of theirs passes here first.
 class Journal {
 public:
-    Journal(FileSystem& files, TableFileNames names, Sharing sharing);
+    // writeThrough: the table was opened with every write going through to
+    // the disk (ForceBufferFlush), so the durability points flush.
+    Journal(FileSystem& files, TableFileNames names, Sharing sharing, bool writeThrough);
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
@@ -166,10 +182,14 @@ private:
     bool beforeCut(int file, std::int64_t size);
     bool makePendingWrites();
 
-    bool stage(Staged& staged, int file, std::int64_t from, std::int64_t to);
+    bool stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after = nullptr);
     bool lengthBefore(Staged& staged, int file, std::int64_t& length);
     bool record(const Staged& staged);
-    bool createFile();
+    bool flushFolder();
+    std::vector<Pending> joinedPendingWrites();
+    bool createFile(const std::vector<std::uint8_t>& content);
+    bool reuseSpare(const std::vector<std::uint8_t>& content, bool& gone);
+    bool retire();
     void forget();
     [[noreturn]] void fail();
     bool failedRead();
@@ -177,6 +197,7 @@ private:
     FileSystem& files_;
     TableFileNames names_;
     Sharing sharing_;
+    bool writeThrough_;
     std::unique_ptr<Files> fileSystem_;
     std::array<File*, JournaledFiles> targets_{};
 

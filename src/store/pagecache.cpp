@@ -2,10 +2,15 @@
 
 #include "store/storeerror.h"
 
+#include <algorithm>
+
 namespace store {
 
-PageCache::PageCache(std::string dataFileName, Reader reader, Writer writer)
-    : dataFileName_(std::move(dataFileName)), reader_(std::move(reader)), writer_(std::move(writer)), buffers_(Buffers)
+PageCache::PageCache(std::string dataFileName, Reader reader, Writer writer, int buffers)
+    : dataFileName_(std::move(dataFileName)),
+      reader_(std::move(reader)),
+      writer_(std::move(writer)),
+      capacity_(std::max(buffers, 1))
 {
 }
 
@@ -19,6 +24,7 @@ IndexPage& PageCache::pin(std::int32_t offset)
     reader_(offset, buffer.page);
     buffer.used = true;
     buffer.changed = false;
+    cached_[offset] = &buffer;
     return pinBuffer(buffer);
 }
 
@@ -29,6 +35,7 @@ IndexPage& PageCache::pinNew(std::int32_t offset)
     buffer.page.offset = offset;
     buffer.used = true;
     buffer.changed = true;
+    cached_[offset] = &buffer;
     return pinBuffer(buffer);
 }
 
@@ -57,12 +64,16 @@ void PageCache::setChanged(std::int32_t offset, bool changed)
 
 void PageCache::discard(std::int32_t offset)
 {
-    if (Buffer* buffer = bufferOf(offset)) *buffer = Buffer();
+    if (Buffer* buffer = bufferOf(offset)) {
+        *buffer = Buffer();
+        cached_.erase(offset);
+    }
 }
 
 void PageCache::clear()
 {
     for (Buffer& buffer : buffers_) buffer = Buffer();
+    cached_.clear();
 }
 
 std::vector<const IndexPage*> PageCache::changedPages() const
@@ -81,9 +92,8 @@ int PageCache::pinCount(std::int32_t offset) const
 
 PageCache::Buffer* PageCache::bufferOf(std::int32_t offset)
 {
-    for (Buffer& buffer : buffers_)
-        if (buffer.used && buffer.page.offset == offset) return &buffer;
-    return nullptr;
+    auto found = cached_.find(offset);
+    return found == cached_.end() ? nullptr : found->second;
 }
 
 const PageCache::Buffer* PageCache::bufferOf(std::int32_t offset) const
@@ -91,8 +101,9 @@ const PageCache::Buffer* PageCache::bufferOf(std::int32_t offset) const
     return const_cast<PageCache*>(this)->bufferOf(offset);
 }
 
-// An unused buffer, or else the least recently used unpinned one, written
-// back first when it changed. A failed write leaves the buffer as it was.
+// An unused buffer, a new one while there are fewer than the capacity, or
+// else the least recently used unpinned one, written back first when it
+// changed. A failed write leaves the buffer as it was.
 PageCache::Buffer& PageCache::freeBuffer()
 {
     Buffer* chosen = nullptr;
@@ -100,8 +111,10 @@ PageCache::Buffer& PageCache::freeBuffer()
         if (!buffer.used) return buffer;
         if (buffer.pins == 0 && (!chosen || buffer.lastUse < chosen->lastUse)) chosen = &buffer;
     }
+    if (static_cast<int>(buffers_.size()) < capacity_) return buffers_.emplace_back();
     if (!chosen) corrupt();
     if (chosen->changed) writer_(chosen->page);
+    cached_.erase(chosen->page.offset);
     *chosen = Buffer();
     return *chosen;
 }

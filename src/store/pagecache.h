@@ -1,6 +1,8 @@
 #pragma once
 
-// The page buffers of one index: at most 31 decoded pages. A page is pinned
+// The page buffers of one index: at most 31 decoded pages, or as many as the
+// exclusive open that asked for more (StoreTable::setExclusiveIndexBuffers)
+// gave; buffers are made as they are first needed. A page is pinned
 // while an operation works on it; when a page that is not cached is needed,
 // the least recently used unpinned buffer is taken, written back first when
 // its page changed. A page may be pinned at most 64 times at once; a 65th pin,
@@ -11,8 +13,10 @@
 #include "store/indexpage.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace store {
@@ -27,7 +31,7 @@ public:
     using Reader = std::function<void(std::int32_t offset, IndexPage& page)>;
     using Writer = std::function<void(const IndexPage& page)>;
 
-    PageCache(std::string dataFileName, Reader reader, Writer writer);
+    PageCache(std::string dataFileName, Reader reader, Writer writer, int buffers = Buffers);
 
     // The page at offset, read unless cached, pinned once more.
     IndexPage& pin(std::int32_t offset);
@@ -66,7 +70,9 @@ private:
     std::string dataFileName_;
     Reader reader_;
     Writer writer_;
-    std::vector<Buffer> buffers_;
+    int capacity_;
+    std::deque<Buffer> buffers_;  // a deque, so that pages handed out stay where they are as it grows
+    std::unordered_map<std::int32_t, Buffer*> cached_;  // by page offset
     std::uint64_t clock_ = 0;
 };
 

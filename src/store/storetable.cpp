@@ -159,6 +159,12 @@ void StoreTable::setForceBufferFlush(bool force)
     forceBufferFlush_ = force;
 }
 
+void StoreTable::setExclusiveIndexBuffers(int buffers)
+{
+    requireClosed();
+    exclusiveIndexBuffers_ = std::max(buffers, 0);
+}
+
 void StoreTable::setReadOnly(bool readOnly)
 {
     requireClosed();
@@ -239,6 +245,7 @@ void StoreTable::open()
     options.mode.sharing = exclusive_ ? Sharing::Exclusive : Sharing::Shared;
     options.mode.readOnly = readOnly_;
     options.mode.writeThrough = forceBufferFlush_;
+    options.mode.indexPageBuffers = exclusive_ ? exclusiveIndexBuffers_ : 0;
     state->data = openBetweenWrites(options);
     state->indexes = &dynamic_cast<TableIndexes&>(state->data->indexes());
     bool shared = !exclusive_;
@@ -624,18 +631,20 @@ void StoreTable::PostRow()
     if (state_ == EditStates::Browse) return;
     Open& state = *open_;
     {
+        // The row posted is read back before the write lock goes: under it
+        // the caches are what this post left, and a read lock of its own
+        // would cost its own change check.
         WriteScope scope(*state.locks);
         if (state_ == EditStates::Insert)
             state.data->append(state.pending);
         else
             state.data->change(state.pending);
+        forgetPlaces(state);
+        state.row = state.data->readRow(state.pending.slot);
+        state.current = positionOfRow(state, state.row);
+        state.hasRow = true;
     }
     if (state_ == EditStates::Edit) state.locks->unlockRow(state.pending.slot);
-    forgetPlaces(state);
-    ReadScope scope(*state.locks);
-    state.row = state.data->readRow(state.pending.slot);
-    state.current = positionOfRow(state, state.row);
-    state.hasRow = true;
     state.pending = Row{};
     state_ = EditStates::Browse;
     modified_ = false;

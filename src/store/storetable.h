@@ -86,6 +86,13 @@ public:
     void setForceBufferFlush(bool force);
     bool ReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
+    // Page buffers of each index in an exclusive open, 0 for the default
+    // (31). A long run of inserts in random key order rereads an evicted
+    // page for nearly every row with the default; each buffer holds one
+    // decoded page of up to 4096 bytes. Only while closed; a shared open
+    // keeps the default.
+    int ExclusiveIndexBuffers() const { return exclusiveIndexBuffers_; }
+    void setExclusiveIndexBuffers(int buffers);
 
     // The cursor.
     void GoFirst();
@@ -207,6 +214,7 @@ private:
     int lockWaitTime_ = 100;
     bool forceBufferFlush_ = false;
     bool readOnly_ = false;
+    int exclusiveIndexBuffers_ = 0;
 
     std::unique_ptr<Open> open_;
     bool atEnd_ = true;

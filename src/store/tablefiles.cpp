@@ -15,7 +15,8 @@ TableFileNames tableFileNames(const std::string& tableName)
     std::string extension = hasExtension ? tableName.substr(dot + 1) : "";
     bool isDat = extension.size() == 3 && (extension[0] | 0x20) == 'd' && (extension[1] | 0x20) == 'a' &&
                  (extension[2] | 0x20) == 't';
-    return TableFileNames{isDat ? tableName : stem + ".DAT", stem + ".IDX", stem + ".BLB", stem + ".JNL"};
+    return TableFileNames{isDat ? tableName : stem + ".DAT", stem + ".IDX", stem + ".BLB", stem + ".JNL",
+                          stem + ".JNS"};
 }
 
 std::unique_ptr<File> openTableFile(FileSystem& files, const std::string& path, const std::string& dataFileName,

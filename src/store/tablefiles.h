@@ -7,7 +7,8 @@
 // added); the index file and the memo file take the same stem with ".IDX"
 // and ".BLB", and the rollback journal ".JNL". So "config.dat" is stored in
 // config.dat, config.IDX and config.BLB, with config.JNL beside them while
-// a write-back is under way.
+// a write-back is under way, and config.JNS between the write-backs of a
+// shared open (the journal's file kept for the next one, never read).
 //
 // Opening: all files of a table are opened together, as existing files, with
 // the same mode. A data file with the read-only attribute makes the whole
@@ -27,6 +28,7 @@ struct TableFileNames {
     std::string index;
     std::string memo;
     std::string journal;  // the rollback journal (journal.h), there only while a write-back is cut short or under way
+    std::string spareJournal;  // the journal's file between write-backs of a shared open
 };
 
 TableFileNames tableFileNames(const std::string& tableName);
@@ -39,6 +41,7 @@ struct OpenMode {
     Sharing sharing = Sharing::Shared;
     bool readOnly = false;      // asked for by the caller; the read-only attribute forces it too
     bool writeThrough = false;  // every write goes through to the disk at once
+    int indexPageBuffers = 0;   // page buffers of each index, 0 for the default (31)
 };
 
 // Opens one file of the table named by dataFileName, failing with

@@ -10,12 +10,13 @@ std::unique_ptr<RowIndexes> TableIndexes::open(const IndexOpenRequest& request)
     TableLocale locale = TableLocale::forTable(request.languageId, request.sortId, request.dataFileName);
     std::unique_ptr<File> file = openTableFile(request.files, request.path, request.dataFileName, request.access,
                                                request.mode);
-    return std::make_unique<TableIndexes>(std::move(file), request.dataFileName, request.columns, locale);
+    return std::make_unique<TableIndexes>(std::move(file), request.dataFileName, request.columns, locale,
+                                          request.mode.indexPageBuffers);
 }
 
 TableIndexes::TableIndexes(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-                           TableLocale locale)
-    : file_(std::move(file), std::move(dataFileName), std::move(columns), std::move(locale))
+                           TableLocale locale, int pageBuffers)
+    : file_(std::move(file), std::move(dataFileName), std::move(columns), std::move(locale), pageBuffers)
 {
 }
 

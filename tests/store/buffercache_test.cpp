@@ -113,3 +113,23 @@ TEST(UnitPlaces, AgreeWithAMapThroughRandomPlacingAndDropping)
         for (const auto& [unit, buffer] : expected) EXPECT_EQ(places.find(unit), buffer);
     }
 }
+
+// Rows appended one after another in an exclusive open: the buffer the cache
+// needs goes with its changed neighbours in one write, which stay cached and
+// need no write when their turn comes; a pinned neighbour ends the run.
+TEST(BufferCache, AChangedBufferItsRoomIsNeededForTakesItsChangedNeighboursAlong)
+{
+    Runs runs;
+    BufferCache cache(4, 4, "all pinned", runs.writer());
+    for (std::int64_t unit : {1, 2, 3, 4}) cache.placeNew(unit);
+    cache.pin(4);
+    cache.place(5);  // 1 is the least recently used
+    EXPECT_EQ(runs.written, (std::vector<std::vector<std::int64_t>>{{1, 2, 3}}));
+    EXPECT_TRUE(cache.contains(2) && cache.contains(3));
+    cache.place(6);  // 2 goes, unchanged now
+    cache.place(7);
+    EXPECT_EQ(runs.written.size(), 1u);
+    cache.unpin(4);
+    cache.writeBack();
+    EXPECT_EQ(runs.written.back(), (std::vector<std::int64_t>{4}));
+}

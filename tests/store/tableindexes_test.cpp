@@ -394,6 +394,30 @@ TEST_F(TableIndexesTest, ADuplicateKeyLeavesEveryIndexByteForByteUnchanged)
     checkEveryOrder();
 }
 
+// Deep enough that an insert changes the subtree counts of interior pages
+// above its leaf: a failure in a later index puts those back too.
+TEST_F(TableIndexesTest, ADuplicateKeyInTreesWithInteriorPagesLeavesEveryIndexByteForByteUnchanged)
+{
+    create();
+    RandomRows random(9);
+    fill(random, 3000);
+    indexes->writeBack();
+    std::vector<std::uint8_t> before = bytesOf(path);
+    ASSERT_GT(before.size(), 40u * 4096);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        auto existing = std::next(model.live.begin(), attempt * 97 % static_cast<int>(model.live.size()));
+        Row sameCode = random.row();
+        sameCode.id = 900000 + attempt;
+        sameCode.code = existing->second.code;
+        EXPECT_EQ(messageOf([&] { model.append(*indexes, sameCode, false); }),
+                  "Duplicate key found in index Code of data file t.dat");
+    }
+    indexes->writeBack();
+    EXPECT_EQ(bytesOf(path), before);
+    checkEveryOrder();
+    checkFile();
+}
+
 TEST_F(TableIndexesTest, EqualStringsOfANonUniqueIndexFollowRowIdOrderAndTheDeletedSlotIndexEverySlot)
 {
     create();

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -29,10 +30,15 @@ struct FaultPlan {
     std::map<std::string, long> writesTo;  // writes per file path, spoiled or not
     std::string firedOn;  // the kind of call spoiled: "open", "read", "write", "size", ...
     bool peeks = false;   // lets File::peekHead through to the real file, neither counted nor spoiled
+    std::map<std::string, long> callsOf;  // calls seen so far by kind
+    bool tracing = false;
+    std::vector<std::string> trace;  // while tracing, each call as its kind, a space and its path
 
     // Counts a call and says whether this is the one to spoil.
-    bool spoil(const char* kind)
+    bool spoil(const char* kind, const std::string& path = {})
     {
+        ++callsOf[kind];
+        if (tracing) trace.push_back(std::string(kind) + " " + path);
         long index = calls++;
         if (!only.empty()) {
             if (only != kind) return false;
@@ -69,7 +75,7 @@ public:
 
     std::int64_t readAt(std::int64_t offset, void* data, std::int64_t size) override
     {
-        if (plan_.spoil("read")) {
+        if (plan_.spoil("read", path_)) {
             if (plan_.fault == Fault::ShortTransfer && size > 1) return inner_->readAt(offset, data, size / 2);
             return failWith(EIO);
         }
@@ -78,7 +84,7 @@ public:
     std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) override
     {
         ++plan_.writesTo[path_];
-        if (plan_.spoil("write")) {
+        if (plan_.spoil("write", path_)) {
             if (plan_.fault == Fault::Error) return failWith(EIO);
             // A short write and a full disk both store only part of the data.
             std::int64_t part = size / 2;
@@ -89,19 +95,20 @@ public:
         }
         return inner_->writeAt(offset, data, size);
     }
-    std::int64_t size() override { return plan_.spoil("size") ? failWith(EIO) : inner_->size(); }
+    std::int64_t size() override { return plan_.spoil("size", path_) ? failWith(EIO) : inner_->size(); }
     bool truncate(std::int64_t size) override
     {
-        return plan_.spoil("truncate") ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0
+        return plan_.spoil("truncate", path_) ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0
                                       : inner_->truncate(size);
     }
     bool flush() override
     {
-        return plan_.spoil("flush") ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0 : inner_->flush();
+        return plan_.spoil("flush", path_) ? failWith(plan_.fault == Fault::DiskFull ? ENOSPC : EIO) == 0
+                                           : inner_->flush();
     }
     store::LockStatus lock(std::int64_t offset, std::int64_t length) override
     {
-        if (plan_.spoil("lock")) {
+        if (plan_.spoil("lock", path_)) {
             failWith(EIO);
             return store::LockStatus::Failed;
         }
@@ -109,7 +116,7 @@ public:
     }
     bool unlock(std::int64_t offset, std::int64_t length) override
     {
-        return plan_.spoil("unlock") ? failWith(EIO) == 0 : inner_->unlock(offset, length);
+        return plan_.spoil("unlock", path_) ? failWith(EIO) == 0 : inner_->unlock(offset, length);
     }
     int lastError() const override { return lastError_ ? lastError_ : inner_->lastError(); }
     // A peek is no system call; without peeks every look goes through readAt, where faults are.
@@ -135,7 +142,7 @@ public:
     std::unique_ptr<store::File> open(const std::string& path, store::Access access, store::Sharing sharing,
                                       bool writeThrough, store::OpenStatus& status) override
     {
-        if (plan.spoil("open")) {
+        if (plan.spoil("open", path)) {
             status = store::OpenStatus::OtherError;
             return nullptr;
         }
@@ -144,7 +151,7 @@ public:
     }
     std::unique_ptr<store::File> create(const std::string& path, store::OpenStatus& status) override
     {
-        if (plan.spoil("create")) {
+        if (plan.spoil("create", path)) {
             status = store::OpenStatus::OtherError;
             return nullptr;
         }
@@ -155,7 +162,11 @@ public:
     bool isReadOnly(const std::string& path) override { return store::systemFileSystem().isReadOnly(path); }
     bool remove(const std::string& path) override
     {
-        return !plan.spoil("remove") && store::systemFileSystem().remove(path);
+        return !plan.spoil("remove", path) && store::systemFileSystem().remove(path);
+    }
+    bool rename(const std::string& from, const std::string& to) override
+    {
+        return !plan.spoil("rename", from) && store::systemFileSystem().rename(from, to);
     }
 };
 

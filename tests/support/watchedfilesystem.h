@@ -39,6 +39,10 @@ public:
     bool exists(const std::string& path) override { return store::systemFileSystem().exists(path); }
     bool isReadOnly(const std::string& path) override { return store::systemFileSystem().isReadOnly(path); }
     bool remove(const std::string& path) override { return store::systemFileSystem().remove(path); }
+    bool rename(const std::string& from, const std::string& to) override
+    {
+        return store::systemFileSystem().rename(from, to);
+    }
 
 private:
     class Watched final : public store::File {

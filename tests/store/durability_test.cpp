@@ -1,0 +1,152 @@
+// What a shared post asks of the disk: a table opened without write-through
+// leaves every write to the system's cache, one opened write-through flushes
+// at each of the journal's durability points, in their order.
+
+#include "store/storetable.h"
+#include "store/tablecheck.h"
+#include "support/faultyfilesystem.h"
+#include "support/tables.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace store;
+using namespace testing_support;
+
+namespace {
+
+class SharedPostDurability : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TableSchema schema = schemaOf({columnSchema("NAME", "string", 20), columnSchema("KPH", "integer"),
+                                       columnSchema("ERRORS", "memo")});
+        IndexSchema names;
+        names.name = "NAME";
+        names.columns = {"NAME"};
+        schema.indexes = {names};
+        createTable(systemFileSystem(), path, schema);
+    }
+
+    void open(StoreTable& table, bool writeThrough)
+    {
+        table.setTableName(path);
+        table.setForceBufferFlush(writeThrough);
+        table.setActive(true);
+    }
+
+    static void post(StoreTable& table, int number)
+    {
+        table.BeginInsert();
+        table.WriteValue("NAME", "typist " + std::to_string(number));
+        table.WriteValue("KPH", 1000 * number);
+        table.WriteValue("ERRORS", std::string(300, static_cast<char>('a' + number)));
+        table.PostRow();
+    }
+
+    int rowCount()
+    {
+        StoreTable table("Results");
+        open(table, false);
+        return table.RowCount();
+    }
+
+    // The place of the first traced call of the kind on the file, or of the
+    // last one when last is set; -1 when there is none.
+    static long placeOf(const std::vector<std::string>& trace, const std::string& call, bool last = false)
+    {
+        long found = -1;
+        for (std::size_t place = 0; place < trace.size() && (last || found < 0); ++place)
+            if (trace[place] == call) found = static_cast<long>(place);
+        return found;
+    }
+
+    TempDir dir;
+    std::string path = dir.file("t.dat");
+    std::string index = dir.file("t.IDX");
+    std::string memo = dir.file("t.BLB");
+    std::string journal = dir.file("t.JNL");
+    std::string spare = dir.file("t.JNS");
+};
+
+TEST_F(SharedPostDurability, WithoutWriteThroughAPostFlushesNothing)
+{
+    FaultyFileSystem counting;
+    StoreTable table("Results", counting);
+    open(table, false);
+    for (int number = 1; number <= 3; ++number) post(table, number);
+    EXPECT_EQ(counting.plan.callsOf["flush"], 0);
+    EXPECT_GT(counting.plan.callsOf["write"], 0);
+    table.setActive(false);
+    EXPECT_FALSE(systemFileSystem().exists(journal));
+    EXPECT_FALSE(systemFileSystem().exists(spare));
+    EXPECT_EQ(rowCount(), 3);
+}
+
+// The first post makes the journal; the next ones rename the one the post
+// before left as the spare into place, once its records are on the disk.
+TEST_F(SharedPostDurability, AWriteThroughPostFlushesTheJournalBeforeTheTableAndTheTableBeforeTheJournalGoes)
+{
+    FaultyFileSystem counting;
+    StoreTable table("Results", counting);
+    open(table, true);
+    counting.plan.tracing = true;
+    for (int number = 1; number <= 2; ++number) {
+        SCOPED_TRACE("post " + std::to_string(number));
+        counting.plan.trace.clear();
+        post(table, number);
+        const std::vector<std::string>& trace = counting.plan.trace;
+        const std::string records = number == 1 ? journal : spare;
+        long journalFlush = placeOf(trace, "flush " + records);
+        long folderFlush = placeOf(trace, "flush " + dir.path().string());
+        long gone = placeOf(trace, "rename " + journal);
+        ASSERT_GE(journalFlush, 0);
+        ASSERT_GT(folderFlush, journalFlush);
+        if (number > 1) {
+            EXPECT_GT(placeOf(trace, "rename " + spare), journalFlush);
+            EXPECT_LT(placeOf(trace, "rename " + spare), folderFlush);
+        }
+        ASSERT_GT(gone, folderFlush);
+        for (const std::string& file : {path, index, memo}) {
+            SCOPED_TRACE(file);
+            long firstWrite = placeOf(trace, "write " + file);
+            long lastWrite = placeOf(trace, "write " + file, true);
+            long flush = placeOf(trace, "flush " + file);
+            ASSERT_GE(firstWrite, 0);
+            EXPECT_GT(firstWrite, folderFlush);
+            EXPECT_GT(flush, lastWrite);
+            EXPECT_LT(flush, gone);
+            EXPECT_EQ(std::count(trace.begin(), trace.end(), "flush " + file), 1);
+        }
+        EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
+                                [](const std::string& call) { return call.starts_with("flush "); }),
+                  5);
+    }
+    table.setActive(false);
+    EXPECT_FALSE(systemFileSystem().exists(spare));
+    EXPECT_EQ(rowCount(), 2);
+}
+
+// The pages a post changes lie next to the index header in a small table:
+// the write-back joins them into one write, and the table reads back whole.
+TEST_F(SharedPostDurability, WritesThatFollowOneAnotherInAFileBecomeOne)
+{
+    FaultyFileSystem counting;
+    StoreTable table("Results", counting);
+    open(table, false);
+    post(table, 1);
+    counting.plan.tracing = true;
+    post(table, 2);
+    const std::vector<std::string>& trace = counting.plan.trace;
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), "write " + index), 1);
+    // The new slot, then the header.
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), "write " + path), 2);
+    table.setActive(false);
+    auto data = openTable(path);
+    EXPECT_EQ(checkIndexFile(*data), std::vector<std::string>{});
+    EXPECT_EQ(checkDataFile(*data), std::vector<std::string>{});
+}
+
+}  // namespace
