@@ -39,6 +39,7 @@ struct OpenMode {
     Sharing sharing = Sharing::Shared;
     bool readOnly = false;      // asked for by the caller; the read-only attribute forces it too
     bool writeThrough = false;  // every write goes through to the disk at once
+    std::size_t slotCacheBytes = 0;  // the data file's slot cache, 0 for the default (datafile.h)
 };
 
 // Opens one file of the table named by dataFileName, failing with
