@@ -17,6 +17,8 @@
 
 #include "resultsrows.h"
 #include "store/storetable.h"
+#include "store/datafile.h"
+#include "support/tables.h"
 #include "support/tempdir.h"
 
 #include <benchmark/benchmark.h>
@@ -166,12 +168,14 @@ std::unique_ptr<Database> readerOf(const std::string& path, bool exclusive)
 
 // ---- The store side ------------------------------------------------------------
 
-std::unique_ptr<StoreTable> storeTableOf(const std::string& path, bool exclusive, bool writeThrough = false)
+std::unique_ptr<StoreTable> storeTableOf(const std::string& path, bool exclusive, bool writeThrough = false,
+                                         std::size_t slotCacheBytes = 0)
 {
     auto table = std::make_unique<StoreTable>("resultsdb");
     table->setTableName(path);
     table->setExclusive(exclusive);
     table->setForceBufferFlush(writeThrough);
+    table->setExclusiveSlotCacheBytes(slotCacheBytes);
     table->setActive(true);
     return table;
 }
@@ -205,6 +209,21 @@ Tables& tables()
 {
     static Tables shared;
     return shared;
+}
+
+// The slot cache an exclusive open may be given to hold every row of the
+// shared table: each row's slot plus computed area.
+std::size_t wholeTableCacheBytes()
+{
+    auto data = testing_support::openTable(tables().store);
+    const DataHeader& header = data->header();
+    return static_cast<std::size_t>(header.slotSize + header.computedArea) *
+           static_cast<std::size_t>(data->slotCount());
+}
+
+void reportCache(benchmark::State& state, std::size_t slotCacheBytes)
+{
+    if (slotCacheBytes != 0) state.counters["slot_cache_MB"] = static_cast<double>(slotCacheBytes) / 1e6;
 }
 
 void report(benchmark::State& state, double operations, double storeSeconds, double sqliteSeconds)
@@ -268,11 +287,12 @@ void BM_ExclusiveBulkInsert(benchmark::State& state)
 }
 
 // Every row in KPH order, reading NAME and KPH.
-void walkByKph(benchmark::State& state, bool exclusive)
+void walkByKph(benchmark::State& state, bool exclusive, std::size_t slotCacheBytes = 0)
 {
     Tables& shared = tables();
+    reportCache(state, slotCacheBytes);
     for (auto _ : state) {
-        auto table = storeTableOf(shared.store, exclusive);
+        auto table = storeTableOf(shared.store, exclusive, false, slotCacheBytes);
         table->setIndexName("KPH");
         double rows = 0, sum = 0;
         double storeSeconds = secondsOf([&] {
@@ -295,6 +315,7 @@ void walkByKph(benchmark::State& state, bool exclusive)
 
 void BM_WalkByKphShared(benchmark::State& state) { walkByKph(state, false); }
 void BM_WalkByKphExclusive(benchmark::State& state) { walkByKph(state, true); }
+void BM_WalkByKphExclusiveWholeCache(benchmark::State& state) { walkByKph(state, true, wholeTableCacheBytes()); }
 
 // The place of a row in KPH order, at 1,000 random rows, against counting
 // the keys before it.
@@ -330,11 +351,12 @@ void BM_RowNumber(benchmark::State& state)
 }
 
 // The rows of one test kind, counted by walking them, in table or KPH order.
-void filterCount(benchmark::State& state, bool exclusive, bool byKph)
+void filterCount(benchmark::State& state, bool exclusive, bool byKph, std::size_t slotCacheBytes = 0)
 {
     Tables& shared = tables();
+    reportCache(state, slotCacheBytes);
     for (auto _ : state) {
-        auto table = storeTableOf(shared.store, exclusive);
+        auto table = storeTableOf(shared.store, exclusive, false, slotCacheBytes);
         table->setIndexName(byKph ? "KPH" : "");
         table->setFilter("TESTTYPE='alpha'");
         long storeRows = 0, sqliteRows = 0;
@@ -358,6 +380,10 @@ void BM_FilterTableOrderShared(benchmark::State& state) { filterCount(state, fal
 void BM_FilterTableOrderExclusive(benchmark::State& state) { filterCount(state, true, false); }
 void BM_FilterKphOrderShared(benchmark::State& state) { filterCount(state, false, true); }
 void BM_FilterKphOrderExclusive(benchmark::State& state) { filterCount(state, true, true); }
+void BM_FilterKphOrderExclusiveWholeCache(benchmark::State& state)
+{
+    filterCount(state, true, true, wholeTableCacheBytes());
+}
 
 // Opening the table and reading the first row's NAME, 200 times.
 void BM_ColdOpenFirstRow(benchmark::State& state)
@@ -386,11 +412,13 @@ void BM_ColdOpenFirstRow(benchmark::State& state)
 // Reads first, so that the posts that follow do not change what they read.
 BENCHMARK(BM_WalkByKphShared)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkByKphExclusive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkByKphExclusiveWholeCache)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RowNumber)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterTableOrderShared)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterTableOrderExclusive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterKphOrderShared)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterKphOrderExclusive)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterKphOrderExclusiveWholeCache)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColdOpenFirstRow)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SharedPostWithoutSync)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SharedPostSynced)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -12,8 +12,7 @@ UnitPlaces::UnitPlaces(std::size_t most)
     std::size_t entries = 4;
     int bits = 2;
     for (; entries < 2 * most; entries *= 2) ++bits;
-    units_.assign(entries, 0);
-    buffers_.assign(entries, -1);
+    entries_.assign(entries, Entry{});
     mask_ = entries - 1;
     shift_ = 64 - bits;
 }
@@ -28,18 +27,17 @@ std::size_t UnitPlaces::home(std::int64_t unit) const
 std::size_t UnitPlaces::entryOf(std::int64_t unit) const
 {
     std::size_t at = home(unit);
-    while (buffers_[at] >= 0 && units_[at] != unit) at = (at + 1) & mask_;
+    while (entries_[at].buffer >= 0 && entries_[at].unit != unit) at = (at + 1) & mask_;
     return at;
 }
 
-int UnitPlaces::find(std::int64_t unit) const { return buffers_[entryOf(unit)]; }
+int UnitPlaces::find(std::int64_t unit) const { return entries_[entryOf(unit)].buffer; }
 
 void UnitPlaces::set(std::int64_t unit, int buffer)
 {
-    std::size_t at = entryOf(unit);
-    if (buffers_[at] < 0) ++size_;
-    units_[at] = unit;
-    buffers_[at] = buffer;
+    Entry& entry = entries_[entryOf(unit)];
+    if (entry.buffer < 0) ++size_;
+    entry = Entry{unit, buffer};
 }
 
 // The entries after the emptied one that could not stand at their home move
@@ -47,16 +45,15 @@ void UnitPlaces::set(std::int64_t unit, int buffer)
 void UnitPlaces::erase(std::int64_t unit)
 {
     std::size_t gap = entryOf(unit);
-    if (buffers_[gap] < 0) return;
-    buffers_[gap] = -1;
+    if (entries_[gap].buffer < 0) return;
+    entries_[gap].buffer = -1;
     --size_;
-    for (std::size_t at = (gap + 1) & mask_; buffers_[at] >= 0; at = (at + 1) & mask_) {
-        std::size_t wanted = home(units_[at]);
+    for (std::size_t at = (gap + 1) & mask_; entries_[at].buffer >= 0; at = (at + 1) & mask_) {
+        std::size_t wanted = home(entries_[at].unit);
         bool reachable = gap <= at ? (gap < wanted && wanted <= at) : (gap < wanted || wanted <= at);
         if (reachable) continue;
-        units_[gap] = units_[at];
-        buffers_[gap] = buffers_[at];
-        buffers_[at] = -1;
+        entries_[gap] = entries_[at];
+        entries_[at].buffer = -1;
         gap = at;
     }
 }

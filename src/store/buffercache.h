@@ -51,8 +51,12 @@ private:
     // The entry of unit, or the empty entry where it would go.
     std::size_t entryOf(std::int64_t unit) const;
 
-    std::vector<std::int64_t> units_;
-    std::vector<int> buffers_;  // -1: the entry is empty
+    // A unit and its buffer side by side: a probe touches one cache line.
+    struct Entry {
+        std::int64_t unit = 0;
+        int buffer = -1;  // -1: the entry is empty
+    };
+    std::vector<Entry> entries_;
     std::size_t mask_ = 0;
     int shift_ = 62;
     std::size_t size_ = 0;

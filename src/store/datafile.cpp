@@ -232,8 +232,10 @@ void DataFile::openFiles(FileSystem& files, const DataFileOptions& options)
     checkLength();
 
     const std::size_t bufferSize = header_.slotSize + static_cast<std::size_t>(header_.computedArea);
+    const std::size_t buffers = mode_.slotCacheBytes == 0 ? std::min(MaxSlotBuffers, SlotCacheBytes / bufferSize)
+                                                          : mode_.slotCacheBytes / bufferSize;
     slots_ = std::make_unique<BufferCache>(
-        bufferSize, std::min(MaxSlotBuffers, SlotCacheBytes / bufferSize), messages::recordBuffersCorrupt(name()),
+        bufferSize, buffers, messages::recordBuffersCorrupt(name()),
         [this](std::int64_t first, const std::vector<const std::uint8_t*>& images) { writeSlots(first, images); });
     IndexOpener openIndexes = options.openIndexes ? options.openIndexes : IndexOpener(&TableIndexes::open);
     indexes_ = openIndexes(IndexOpenRequest{tableFiles, names_.index, names_.data, access_, mode_, columns_,
@@ -429,16 +431,22 @@ const std::uint8_t* DataFile::slotImage(std::int32_t slot)
     requireSlot(slot);
     if (const std::uint8_t* cached = slots_->find(slot)) return cached;
     const std::int32_t size = header_.slotSize;
-    std::int32_t count = std::max(1, std::min(ReadAheadBytes / size, header_.nextSlot - slot));
+    // A cache that keeps the whole file reads it in fixed runs, so that no
+    // run reads again what an earlier one brought in.
+    const std::int32_t perRead = readAheadCount();
+    const std::int32_t start = holdsWholeFile() ? slot - (slot - 1) % perRead : slot;
+    std::int32_t count = std::max(1, std::min(perRead, header_.nextSlot - start));
     std::vector<std::uint8_t>& staged = staged_;
     staged.resize(static_cast<std::size_t>(count) * size);
-    readFromDisk(slotOffset(slot), staged.data(), static_cast<std::int64_t>(staged.size()));
-    std::uint8_t* first = slots_->place(slot);
-    fillBuffer(first, staged.data());
+    readFromDisk(slotOffset(start), staged.data(), static_cast<std::int64_t>(staged.size()));
+    const std::size_t before = static_cast<std::size_t>(slot - start) * size;
+    std::uint8_t* wanted = slots_->place(slot);
+    fillBuffer(wanted, staged.data() + before);
     slots_->pin(slot);
-    cacheAhead(slot + 1, staged.data() + size, count - 1);
+    cacheAhead(start, staged.data(), slot - start);
+    cacheAhead(slot + 1, staged.data() + before + size, count - (slot - start) - 1);
     slots_->unpin(slot);
-    return first;
+    return wanted;
 }
 
 // A slot's buffer holds its image and the computed-column area, zero.

@@ -69,10 +69,14 @@
 //     what a write-back already wrote is written back in its former state.
 //
 // Slots live in a cache of at most 131070 bytes (65535 buffers at most) of
-// slot plus computed-area size. A slot that is not cached is read with the
+// slot plus computed-area size, unless the open asks for another size
+// (OpenMode::slotCacheBytes). A slot that is not cached is read with the
 // slots after it, as many as fit into 32767 bytes and no more than the file
 // holds, in one read; a walk in the order of an index reads instead the slots
-// the index names next, as many (readAhead). Changed slots go back sorted, each run of consecutive
+// the index names next, as many (readAhead), unless the cache holds every
+// slot of the file (holdsWholeFile), when every read takes the run of 32767
+// bytes that holds the slot, counted from the first slot, and the neighbours
+// read stay for the walk to meet. Changed slots go back sorted, each run of consecutive
 // slots in one write: in a shared open after every append, change and delete,
 // together with the memo file, the index file and then the header (which goes
 // last, so that the file never counts slots whose memo values are not yet on
@@ -289,6 +293,7 @@ public:
     // not cached read in one go, each run of consecutive ones in one read.
     // As many as the read-ahead of a slot (readAheadCount) are worth asking for.
     bool holdsSlot(std::int32_t slot) const { return slots_->contains(slot); }
+    bool holdsWholeFile() const { return slots_->capacity() >= static_cast<std::size_t>(slotCount()); }
     std::int32_t readAheadCount() const;
     void readAhead(const std::vector<std::int32_t>& slots);
 

@@ -171,6 +171,12 @@ void StoreTable::setReadOnly(bool readOnly)
     readOnly_ = readOnly;
 }
 
+void StoreTable::setExclusiveSlotCacheBytes(std::size_t bytes)
+{
+    requireClosed();
+    exclusiveSlotCacheBytes_ = bytes;
+}
+
 void StoreTable::setIndexName(const std::string& indexName)
 {
     if (!open_) {
@@ -246,6 +252,7 @@ void StoreTable::open()
     options.mode.readOnly = readOnly_;
     options.mode.writeThrough = forceBufferFlush_;
     options.mode.indexPageBuffers = exclusive_ ? exclusiveIndexBuffers_ : 0;
+    if (exclusive_) options.mode.slotCacheBytes = exclusiveSlotCacheBytes_;
     state->data = openBetweenWrites(options);
     state->indexes = &dynamic_cast<TableIndexes&>(state->data->indexes());
     bool shared = !exclusive_;
@@ -353,11 +360,12 @@ std::optional<StoreTable::Position> StoreTable::priorOf(Open& state, const Posit
 
 // A walk in index order that reaches a slot the cache lacks reads it with the
 // slots the index names next, not with its neighbours in the file, which in
-// any order but the table's own are rows the walk will not meet for long.
+// any order but the table's own are rows the walk will not meet for long,
+// unless the cache keeps every row of the file.
 std::optional<StoreTable::Position> StoreTable::readingAhead(Open& state, const std::optional<Position>& position,
                                                              int direction)
 {
-    if (position && !state.data->holdsSlot(position->slot))
+    if (position && !state.data->holdsSlot(position->slot) && !state.data->holdsWholeFile())
         state.data->readAhead(
             state.indexes->slotsAhead(state.order, position->key, state.data->readAheadCount(), direction > 0));
     return position;

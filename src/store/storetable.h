@@ -93,6 +93,14 @@ public:
     // keeps the default.
     int ExclusiveIndexBuffers() const { return exclusiveIndexBuffers_; }
     void setExclusiveIndexBuffers(int buffers);
+    // The slot cache of an exclusive open, in bytes, 0 for the default of
+    // 131070. A walk in the order of an index over a table larger than the
+    // default reads the data file once per row; a cache that holds the whole
+    // table reads it in runs of 32767 bytes and keeps every slot, at the cost
+    // of slot size plus computed area per row of memory. Only while closed; a
+    // shared open keeps the default.
+    std::size_t ExclusiveSlotCacheBytes() const { return exclusiveSlotCacheBytes_; }
+    void setExclusiveSlotCacheBytes(std::size_t bytes);
 
     // The cursor.
     void GoFirst();
@@ -215,6 +223,7 @@ private:
     bool forceBufferFlush_ = false;
     bool readOnly_ = false;
     int exclusiveIndexBuffers_ = 0;
+    std::size_t exclusiveSlotCacheBytes_ = 0;
 
     std::unique_ptr<Open> open_;
     bool atEnd_ = true;

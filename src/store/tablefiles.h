@@ -42,6 +42,7 @@ struct OpenMode {
     bool readOnly = false;      // asked for by the caller; the read-only attribute forces it too
     bool writeThrough = false;  // every write goes through to the disk at once
     int indexPageBuffers = 0;   // page buffers of each index, 0 for the default (31)
+    std::size_t slotCacheBytes = 0;  // the data file's slot cache, 0 for the default (datafile.h)
 };
 
 // Opens one file of the table named by dataFileName, failing with

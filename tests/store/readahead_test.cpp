@@ -56,17 +56,24 @@ protected:
     // Walks the whole speed order in a fresh shared open and checks that the
     // data file was read for no slot twice: a slot read with others stays
     // cached until the walk comes to it.
-    void expectWalkReadsEachSlotOnce(bool forward)
+    // Returns the reads of slots the walk made.
+    std::size_t expectWalkReadsEachSlotOnce(bool forward, std::size_t exclusiveCacheBytes = 0)
     {
+        auto data = testing_support::openTable(path);
+        const std::int64_t slotsStart = DataHeaderSize + ColumnDefinitionSize * 2;
+        const std::int64_t slotSize = data->header().slotSize;
+        const std::int32_t readAheadCount = data->readAheadCount();
+        if (exclusiveCacheBytes == 0) {
+            EXPECT_GT(static_cast<std::size_t>(Rows), data->slotCacheCapacity());
+        }
+        data.reset();
         WatchedFileSystem recorder(path);
         StoreTable table("resultsdb", recorder);
         table.setTableName(path);
         table.setIndexName("KPH");
+        table.setExclusive(exclusiveCacheBytes != 0);
+        table.setExclusiveSlotCacheBytes(exclusiveCacheBytes);
         table.setActive(true);
-        auto data = testing_support::openTable(path);
-        const std::int64_t slotsStart = DataHeaderSize + ColumnDefinitionSize * 2;
-        const std::int64_t slotSize = data->header().slotSize;
-        ASSERT_GT(static_cast<std::size_t>(Rows), data->slotCacheCapacity());
 
         recorder.reads.clear();
         int rows = 0;
@@ -79,16 +86,19 @@ protected:
         EXPECT_EQ(rows, Rows);
 
         std::set<std::int64_t> read;
+        std::size_t slotReads = 0;
         for (const WatchedFileSystem::Read& each : recorder.reads) {
             if (each.offset < slotsStart) continue;  // the header's change counter
-            ASSERT_EQ((each.offset - slotsStart) % slotSize, 0);
-            ASSERT_EQ(each.size % slotSize, 0);
+            ++slotReads;
+            EXPECT_EQ((each.offset - slotsStart) % slotSize, 0);
+            EXPECT_EQ(each.size % slotSize, 0);
             std::int64_t first = (each.offset - slotsStart) / slotSize + 1;
             for (std::int64_t slot = first; slot < first + each.size / slotSize; ++slot)
                 EXPECT_TRUE(read.insert(slot).second) << "slot " << slot << " read twice";
         }
         // Only the rows the opening read ahead were cached before the walk.
-        EXPECT_GE(read.size(), static_cast<std::size_t>(Rows - data->readAheadCount()));
+        EXPECT_GE(read.size(), static_cast<std::size_t>(Rows - readAheadCount));
+        return slotReads;
     }
 };
 
@@ -96,6 +106,19 @@ TEST_F(ReadAhead, WalkInIndexOrderReadsTheSlotsItThenUses)
 {
     expectWalkReadsEachSlotOnce(true);
     expectWalkReadsEachSlotOnce(false);
+}
+
+// A cache asked to hold the whole table keeps the neighbours a read brings
+// along, so the walk reads the file in runs rather than row by row.
+TEST_F(ReadAhead, WalkWithACacheOfTheWholeTableReadsTheFileInRuns)
+{
+    auto data = testing_support::openTable(path);
+    const std::size_t buffer = static_cast<std::size_t>(data->header().slotSize + data->header().computedArea);
+    const std::size_t runs = (Rows + data->readAheadCount() - 1) / data->readAheadCount();
+    data.reset();
+    EXPECT_LE(expectWalkReadsEachSlotOnce(true, buffer * Rows), runs);
+    // One row short of the table, and the walk reads row by row again.
+    EXPECT_GT(expectWalkReadsEachSlotOnce(true, buffer * (Rows - 1)), runs);
 }
 
 }  // namespace
