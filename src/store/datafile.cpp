@@ -697,6 +697,12 @@ std::int32_t DataFile::chooseSlot(std::vector<std::uint8_t>& deletedImage)
     return slot;
 }
 
+std::int32_t DataFile::slotForAppend()
+{
+    std::vector<std::uint8_t> deletedImage;
+    return chooseSlot(deletedImage);
+}
+
 void DataFile::claimSlot(std::int32_t, const std::vector<std::uint8_t>& deletedImage)
 {
     if (!deletedImage.empty()) {

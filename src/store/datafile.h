@@ -284,6 +284,8 @@ public:
     void release(Row& row);
 
     std::int32_t append(Row& row);
+    // The slot the next append takes, as long as nothing changes before it.
+    std::int32_t slotForAppend();
     void change(Row& row);
     void remove(std::int32_t slot);
     void empty();

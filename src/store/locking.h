@@ -33,6 +33,10 @@
 //               always works on what the last writer left whole
 //   row lock:   the read lock for the change check, then the row byte
 //
+// An edit holds its row's lock from its start to its post or cancel; an
+// append holds the lock of the slot it takes, and a delete that of the slot it
+// frees, within the write lock while they write.
+//
 // Locks are taken only on a table open shared and writable; open exclusively
 // or read-only, every lock succeeds at once without touching the files.
 //

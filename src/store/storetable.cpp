@@ -644,7 +644,7 @@ void StoreTable::PostRow()
         // would cost its own change check.
         WriteScope scope(*state.locks);
         if (state_ == EditStates::Insert)
-            state.data->append(state.pending);
+            withRowLocked(state, state.data->slotForAppend(), [&] { state.data->append(state.pending); });
         else
             state.data->change(state.pending);
         forgetPlaces(state);
@@ -658,6 +658,18 @@ void StoreTable::PostRow()
     modified_ = false;
     atEnd_ = atStart_ = false;
     tell(TableObserver::Event::Posted);
+}
+
+void StoreTable::withRowLocked(Open& state, std::int32_t slot, const std::function<void()>& work)
+{
+    state.locks->lockRow(slot, lockRetryCount_, lockWaitTime_);
+    try {
+        work();
+    } catch (...) {
+        state.locks->unlockRow(slot);
+        throw;
+    }
+    state.locks->unlockRow(slot);
 }
 
 void StoreTable::CancelRow()
@@ -685,14 +697,7 @@ void StoreTable::DeleteRow()
     Position gone = state.current;
     {
         WriteScope scope(*state.locks);
-        state.locks->lockRow(gone.slot, lockRetryCount_, lockWaitTime_);
-        try {
-            state.data->remove(gone.slot);
-        } catch (...) {
-            state.locks->unlockRow(gone.slot);
-            throw;
-        }
-        state.locks->unlockRow(gone.slot);
+        withRowLocked(state, gone.slot, [&] { state.data->remove(gone.slot); });
     }
     forgetPlaces(state);
     {

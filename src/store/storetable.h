@@ -28,6 +28,7 @@
 #include "store/values.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -182,6 +183,9 @@ private:
     Value readValue(int number);
     void writeValue(const std::string& column, const Value& value);
     void settlePending();
+    // Runs work with the row lock of slot, taken with the row retry policy
+    // and let go after, whether work ends or throws.
+    void withRowLocked(Open& state, std::int32_t slot, const std::function<void()>& work);
     std::pair<std::optional<FilterCondition>, int> filterOn(DataFile& data, const std::string& text) const;
     void applyFilter(const std::pair<std::optional<FilterCondition>, int>& condition);
     void setCurrent(const std::optional<Position>& position);

@@ -354,3 +354,35 @@ TEST(TableLockBytes, EditingRowOneHoldsItsByteInTheDataFile)
     EXPECT_EQ(testing_support::failureOf([&] { table.BeginEdit(); }),
               "Record in data file " + path + " is in use by another user");
 }
+
+// A new row's slot is locked while the row is written to it: another copy
+// holding that slot's byte (the next slot of the file, 2) turns the post down
+// with the row lock's message and nothing is stored until it lets go.
+TEST(TableLockBytes, AppendingHoldsTheByteOfTheSlotItTakes)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.dat");
+    using testing_support::columnSchema;
+    createTable(systemFileSystem(), path, testing_support::schemaOf({columnSchema("NAME", "string", 20)}));
+    StoreTable table("Results");
+    table.setTableName(path);
+    table.setLockRetryCount(0);
+    table.setActive(true);
+    auto post = [&](const std::string& name) {
+        table.BeginInsert();
+        table.WriteValue("NAME", name);
+        table.PostRow();
+    };
+    post("first");
+    constexpr std::int64_t RowTwoByte = 2147483644;  // 2147483646 - 2
+    LockProbe other(path);
+    ASSERT_TRUE(other.take(RowTwoByte, 1));
+    EXPECT_EQ(testing_support::failureOf([&] { post("second"); }),
+              "Record in data file " + path + " is in use by another user");
+    table.CancelRow();
+    EXPECT_EQ(table.RowCount(), 1);
+    other.drop(RowTwoByte, 1);
+    post("second");
+    EXPECT_EQ(table.RowCount(), 2);
+    EXPECT_EQ(other.heldAnywhere(), std::nullopt);
+}
