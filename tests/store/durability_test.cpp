@@ -21,13 +21,7 @@ class SharedPostDurability : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TableSchema schema = schemaOf({columnSchema("NAME", "string", 20), columnSchema("KPH", "integer"),
-                                       columnSchema("ERRORS", "memo")});
-        IndexSchema names;
-        names.name = "NAME";
-        names.columns = {"NAME"};
-        schema.indexes = {names};
-        createTable(systemFileSystem(), path, schema);
+        createNamesTable(path);
     }
 
     void open(StoreTable& table, bool writeThrough)

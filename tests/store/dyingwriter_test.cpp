@@ -108,13 +108,7 @@ class DyingWriter : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TableSchema schema = schemaOf({columnSchema("NAME", "string", 20), columnSchema("KPH", "integer"),
-                                       columnSchema("ERRORS", "memo")});
-        IndexSchema names;
-        names.name = "NAME";
-        names.columns = {"NAME"};
-        schema.indexes = {names};
-        createTable(systemFileSystem(), path, schema);
+        createNamesTable(path);
         StoreTable table("Results");
         openOn(table);
         for (int i = 1; i <= 4; ++i) {

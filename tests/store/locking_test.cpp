@@ -330,21 +330,33 @@ TEST_F(LockingTest, ReaderBytesLieWithinTheWriteRegionsAndAWriterWaitsForEitherE
     EXPECT_EQ(messageOf([&] { locks.lockWrite(); }), "General lock failure with data file t.dat");
 }
 
-// The same bytes through a table a user edits: the lock layer is handed the
-// data file, not another of the table's files.
-TEST(TableLockBytes, EditingRowOneHoldsItsByteInTheDataFile)
-{
+// A shared table of one NAME column, open, that tries a row lock once.
+class TableLockBytes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        using testing_support::columnSchema;
+        createTable(systemFileSystem(), path, testing_support::schemaOf({columnSchema("NAME", "string", 20)}));
+        table.setTableName(path);
+        table.setLockRetryCount(0);
+        table.setActive(true);
+    }
+    void post(const std::string& name)
+    {
+        table.BeginInsert();
+        table.WriteValue("NAME", name);
+        table.PostRow();
+    }
     TempDir dir;
     const std::string path = dir.file("t.dat");
-    using testing_support::columnSchema;
-    createTable(systemFileSystem(), path, testing_support::schemaOf({columnSchema("NAME", "string", 20)}));
-    StoreTable table("Results");
-    table.setTableName(path);
-    table.setLockRetryCount(0);
-    table.setActive(true);
-    table.BeginInsert();
-    table.WriteValue("NAME", "first");
-    table.PostRow();
+    StoreTable table{"Results"};
+};
+
+// The same bytes through a table a user edits: the lock layer is handed the
+// data file, not another of the table's files.
+TEST_F(TableLockBytes, EditingRowOneHoldsItsByteInTheDataFile)
+{
+    post("first");
     LockProbe other(path);
     table.GoFirst();
     table.BeginEdit();
@@ -358,21 +370,8 @@ TEST(TableLockBytes, EditingRowOneHoldsItsByteInTheDataFile)
 // A new row's slot is locked while the row is written to it: another copy
 // holding that slot's byte (the next slot of the file, 2) turns the post down
 // with the row lock's message and nothing is stored until it lets go.
-TEST(TableLockBytes, AppendingHoldsTheByteOfTheSlotItTakes)
+TEST_F(TableLockBytes, AppendingHoldsTheByteOfTheSlotItTakes)
 {
-    TempDir dir;
-    const std::string path = dir.file("t.dat");
-    using testing_support::columnSchema;
-    createTable(systemFileSystem(), path, testing_support::schemaOf({columnSchema("NAME", "string", 20)}));
-    StoreTable table("Results");
-    table.setTableName(path);
-    table.setLockRetryCount(0);
-    table.setActive(true);
-    auto post = [&](const std::string& name) {
-        table.BeginInsert();
-        table.WriteValue("NAME", name);
-        table.PostRow();
-    };
     post("first");
     constexpr std::int64_t RowTwoByte = 2147483644;  // 2147483646 - 2
     LockProbe other(path);

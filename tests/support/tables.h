@@ -32,6 +32,19 @@ inline store::TableSchema schemaOf(std::vector<store::ColumnSchema> columns, std
     return schema;
 }
 
+// A results-like table with all three files: NAME (indexed as NAME), KPH and
+// a memo ERRORS.
+inline void createNamesTable(const std::string& path)
+{
+    store::TableSchema schema = schemaOf({columnSchema("NAME", "string", 20), columnSchema("KPH", "integer"),
+                                          columnSchema("ERRORS", "memo")});
+    store::IndexSchema names;
+    names.name = "NAME";
+    names.columns = {"NAME"};
+    schema.indexes = {names};
+    store::createTable(store::systemFileSystem(), path, schema);
+}
+
 inline std::unique_ptr<store::DataFile> openTable(const std::string& path,
                                                   store::Sharing sharing = store::Sharing::Shared,
                                                   store::FileSystem& files = store::systemFileSystem())
