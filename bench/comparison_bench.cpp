@@ -16,6 +16,7 @@
 // locking_mode=EXCLUSIVE.
 
 #include "resultsrows.h"
+#include "results/resultstable.h"
 #include "store/storetable.h"
 #include "store/datafile.h"
 #include "support/tables.h"
@@ -196,7 +197,7 @@ struct Tables {
 
     Tables()
     {
-        createResultsTable(store);
+        testing_support::makeResultsTable(store);
         postRows(*storeTableOf(store, true), 1, TableRows);
         Database db(database);
         createResultsDatabase(db);
@@ -264,7 +265,7 @@ void BM_ExclusiveBulkInsert(benchmark::State& state)
     for (auto _ : state) {
         testing_support::TempDir dir;
         std::string path = dir.file("bulk.dat");
-        createResultsTable(path);
+        testing_support::makeResultsTable(path);
         double storeSeconds = secondsOf([&] {
             auto table = std::make_unique<StoreTable>("resultsdb");
             table->setTableName(path);

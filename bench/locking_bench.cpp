@@ -9,6 +9,7 @@
 // change check that every cursor operation of a shared open makes; and a
 // shared cursor step that the caches answer.
 
+#include "results/resultstable.h"
 #include "store/locking.h"
 #include "store/storetable.h"
 #include "store/tablefiles.h"
@@ -17,7 +18,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -34,8 +34,7 @@ struct BenchTable {
 
     explicit BenchTable(bool exclusive)
     {
-        std::string command = std::string(TABLETOOL) + " create " + RESULTS_SCHEMA + " " + path;
-        if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot create " + path);
+        makeResultsTable(path);
         table.setTableName(path);
         table.setExclusive(exclusive);
         table.setActive(true);

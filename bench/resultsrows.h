@@ -7,9 +7,7 @@
 #include "store/storetable.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <random>
-#include <stdexcept>
 #include <string>
 
 namespace bench_support {
@@ -52,14 +50,6 @@ inline ResultsRow resultsRow(int number, std::size_t errorBytes = 300)
     row.errors.assign(errorBytes, ' ');
     for (std::size_t i = 0; i < errorBytes; ++i) row.errors[i] = static_cast<char>('a' + random() % 26);
     return row;
-}
-
-// A new, empty results table at path, made by the table tool from the
-// shipped schema.
-inline void createResultsTable(const std::string& path)
-{
-    std::string command = std::string(TABLETOOL) + " create " + RESULTS_SCHEMA + " " + path;
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot create " + path);
 }
 
 // Posts row as a new row of table.
