@@ -15,8 +15,8 @@
 // run in WAL mode, one row per transaction; exclusive ones hold
 // locking_mode=EXCLUSIVE.
 
-#include "resultsrows.h"
-#include "results/resultstable.h"
+#include "scoring/resultscolumns.h"
+#include "support/resultstable.h"
 #include "store/storetable.h"
 #include "store/datafile.h"
 #include "support/tables.h"
@@ -35,7 +35,7 @@
 #include <vector>
 
 using namespace store;
-using namespace bench_support;
+using testing_support::randomResult;
 
 namespace {
 
@@ -106,40 +106,69 @@ private:
     sqlite3_stmt* statement_ = nullptr;
 };
 
+const char* sqlType(scoring::ColumnType type)
+{
+    switch (type) {
+    case scoring::ColumnType::integer:
+    case scoring::ColumnType::date:
+    case scoring::ColumnType::time: return "INTEGER";
+    case scoring::ColumnType::decimal: return "REAL";
+    case scoring::ColumnType::text:
+    case scoring::ColumnType::memo: break;
+    }
+    return "TEXT";
+}
+
+// The results table's columns, as the program describes them, and its four indexes.
 void createResultsDatabase(Database& db)
 {
+    std::string columns;
+    for (const scoring::ResultsColumn& column : scoring::ResultsColumns)
+        columns += std::string(columns.empty() ? "" : ", ") + column.name + " " + sqlType(column.type);
     db.run("PRAGMA journal_mode=WAL");
-    db.run("CREATE TABLE results(NAME TEXT, KPH REAL, NKPH REAL, ACCURACY REAL, TOTALKS INTEGER,"
-           " TOTALFLDS INTEGER, TOTERRS INTEGER, FLDERRS INTEGER, TIME REAL, TESTTYPE TEXT,"
-           " TESTDATE INTEGER, TESTTIME INTEGER, ERRORS TEXT)");
+    db.run("CREATE TABLE results(" + columns + ")");
     db.run("CREATE INDEX NAME ON results(NAME COLLATE NOCASE)");
     db.run("CREATE INDEX KPH ON results(KPH DESC)");
     db.run("CREATE INDEX NETKPH ON results(NKPH DESC)");
     db.run("CREATE INDEX DATE ON results(TESTDATE, TESTTIME)");
 }
 
+std::string insertStatement()
+{
+    std::string places;
+    for (std::size_t place = 1; place <= scoring::ResultsColumnCount; ++place)
+        places += (place > 1 ? ", ?" : "?") + std::to_string(place);
+    return "INSERT INTO results VALUES(" + places + ")";
+}
+
+// A date and time goes in as its stored milliseconds.
+void bindValue(sqlite3_stmt* statement, int place, const scoring::ResultsValue& value)
+{
+    std::visit(
+        [&](const auto& held) {
+            using Held = std::decay_t<decltype(held)>;
+            if constexpr (std::is_same_v<Held, std::monostate>)
+                sqlite3_bind_null(statement, place);
+            else if constexpr (std::is_same_v<Held, std::string>)
+                sqlite3_bind_text(statement, place, held.c_str(), static_cast<int>(held.size()), SQLITE_STATIC);
+            else if constexpr (std::is_same_v<Held, std::int32_t>)
+                sqlite3_bind_int(statement, place, held);
+            else if constexpr (std::is_same_v<Held, double>)
+                sqlite3_bind_double(statement, place, held);
+            else
+                sqlite3_bind_int64(statement, place, static_cast<sqlite3_int64>(held.milliseconds));
+        },
+        value);
+}
+
 class RowInserter {
 public:
-    explicit RowInserter(Database& db)
-        : insert_(db, "INSERT INTO results VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)")
+    explicit RowInserter(Database& db) : insert_(db, insertStatement()) {}
+    void insert(const testing_support::ResultRow& row)
     {
-    }
-    void insert(const ResultsRow& row)
-    {
-        sqlite3_stmt* s = insert_.get();
-        sqlite3_bind_text(s, 1, row.name.c_str(), static_cast<int>(row.name.size()), SQLITE_STATIC);
-        sqlite3_bind_double(s, 2, row.kph);
-        sqlite3_bind_double(s, 3, row.nkph);
-        sqlite3_bind_double(s, 4, row.accuracy);
-        sqlite3_bind_int(s, 5, row.totalks);
-        sqlite3_bind_int(s, 6, row.totalflds);
-        sqlite3_bind_int(s, 7, row.toterrs);
-        sqlite3_bind_int(s, 8, row.flderrs);
-        sqlite3_bind_double(s, 9, row.time);
-        sqlite3_bind_text(s, 10, row.testtype.c_str(), static_cast<int>(row.testtype.size()), SQLITE_STATIC);
-        sqlite3_bind_int(s, 11, row.day);
-        sqlite3_bind_int(s, 12, row.milliseconds);
-        sqlite3_bind_text(s, 13, row.errors.c_str(), static_cast<int>(row.errors.size()), SQLITE_STATIC);
+        const scoring::ResultsValues values = testing_support::valuesOf(row);
+        for (std::size_t index = 0; index < values.size(); ++index)
+            bindValue(insert_.get(), static_cast<int>(index) + 1, values[index]);
         insert_.step();
         insert_.reset();
     }
@@ -152,7 +181,7 @@ void insertRows(Database& db, int first, int count)
 {
     RowInserter inserter(db);
     db.run("BEGIN");
-    for (int number = first; number < first + count; ++number) inserter.insert(resultsRow(number));
+    for (int number = first; number < first + count; ++number) inserter.insert(randomResult(number));
     db.run("COMMIT");
 }
 
@@ -183,7 +212,7 @@ std::unique_ptr<StoreTable> storeTableOf(const std::string& path, bool exclusive
 
 void postRows(StoreTable& table, int first, int count)
 {
-    for (int number = first; number < first + count; ++number) postResultsRow(table, resultsRow(number));
+    for (int number = first; number < first + count; ++number) testing_support::writeResultRow(table, randomResult(number));
 }
 
 // ---- The shared tables ------------------------------------------------------------
@@ -250,7 +279,7 @@ void sharedPost(benchmark::State& state, bool synced)
         RowInserter inserter(db);
         double sqliteSeconds = secondsOf([&] {
             for (int number = shared.nextRow; number < shared.nextRow + posts; ++number)
-                inserter.insert(resultsRow(number));
+                inserter.insert(randomResult(number));
         });
         shared.nextRow += posts;
         report(state, posts, storeSeconds, sqliteSeconds);

@@ -9,7 +9,7 @@
 // change check that every cursor operation of a shared open makes; and a
 // shared cursor step that the caches answer.
 
-#include "results/resultstable.h"
+#include "support/resultstable.h"
 #include "store/locking.h"
 #include "store/storetable.h"
 #include "store/tablefiles.h"

@@ -18,7 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "results/resultswindow.h"
+#include "support/resultswindow.h"
 #include "store/values.h"
 
 using testing_support::ResultsDesk;

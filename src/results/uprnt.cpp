@@ -1,7 +1,5 @@
 #include "results/uprnt.h"
 
-#include <array>
-#include <cstdio>
 #include <exception>
 
 #include <QDir>
@@ -12,8 +10,10 @@
 #include <QPrinterInfo>
 #include <QStandardPaths>
 
+#include "scoring/resultscolumns.h"
 #include "store/storetable.h"
 #include "store/values.h"
+#include "testing/textrules.h"
 #include "widgets/messages.h"
 
 namespace {
@@ -23,37 +23,11 @@ constexpr double BandHeight = 10.6;
 constexpr double TextDrop = 4.2;
 const QString Title = QStringLiteral("Data entry test results");
 
-enum class Align { Left, Right };
-enum class Mask { None, Thousands, Fixed };
-
-// Distances in millimetres from the left margin. No value reaches outside
-// its area: names are cut to the characters that fit, other values wider
+// No value reaches outside its area (distances in millimetres from the left
+// margin): names are cut to the characters that fit, other values wider
 // than their area (a large rate, a time of day with its AM/PM) are drawn
 // narrower, so that none overprints its neighbour and none loses a digit.
-struct ListColumn {
-    const char* caption;
-    double captionLeft;
-    const char* column;
-    Align align;
-    double valueLeft;
-    double valueRight;
-    Mask mask;
-};
-
-constexpr std::array<ListColumn, 12> Columns{{
-    {"Testee", 2.1, "NAME", Align::Left, 2.1, 38.4, Mask::None},
-    {"KPH", 44.4, "KPH", Align::Right, 39.4, 51.9, Mask::Thousands},
-    {"Net KPH", 57.1, "NKPH", Align::Right, 52.9, 71.2, Mask::Thousands},
-    {"Accuracy", 74.1, "ACCURACY", Align::Right, 74.1, 89.2, Mask::Fixed},
-    {"Ttl KS", 95.8, "TOTALKS", Align::Right, 94.7, 105.6, Mask::None},
-    {"Ttl flds", 112.7, "TOTALFLDS", Align::Right, 111.7, 122.5, Mask::None},
-    {"Ttl ks err", 131.8, "TOTERRS", Align::Right, 134.9, 145.8, Mask::None},
-    {"Ttl fld err", 152.4, "FLDERRS", Align::Right, 154.3, 165.1, Mask::None},
-    {"Duration", 171.5, "TIME", Align::Right, 173.3, 184.1, Mask::None},
-    {"Test type", 190.5, "TESTTYPE", Align::Left, 190.2, 213.8, Mask::None},
-    {"Test date", 215.9, "TESTDATE", Align::Right, 215.9, 230.7, Mask::None},
-    {"Time", 239.2, "TESTTIME", Align::Right, 234.7, 247.9, Mask::None},
-}};
+using scoring::ResultsColumn;
 
 // Bound controls stop following the handle while the list walks it, and
 // catch up once at the end, however the walk ends.
@@ -147,25 +121,26 @@ void writeTitle(PageWriter& page)
 
 void writeCaptions(PageWriter& page)
 {
-    for (const ListColumn& column : Columns) page.left(column.captionLeft, QString::fromLatin1(column.caption));
+    for (const ResultsColumn* column : scoring::listColumns())
+        page.left(column->list.captionLeft, QString::fromLatin1(column->list.caption));
     page.endBand();
 }
 
-QString valueText(store::StoreTable& table, const ListColumn& column)
+QString valueText(store::StoreTable& table, const ResultsColumn& column)
 {
-    if (column.mask != Mask::None)
-        return Tprintresultsform::formatMask(table.ReadFloat(column.column), column.mask == Mask::Thousands);
-    return QString::fromStdString(table.ReadText(column.column));
+    if (column.list.mask != scoring::DisplayMask::none)
+        return Tprintresultsform::formatMask(table.ReadFloat(column.name), column.list.mask == scoring::DisplayMask::thousands);
+    return QString::fromStdString(table.ReadText(column.name));
 }
 
 void writeDetail(PageWriter& page, store::StoreTable& table)
 {
-    for (const ListColumn& column : Columns) {
-        const QString text = valueText(table, column);
-        if (column.align == Align::Right)
-            page.right(column.valueLeft, column.valueRight, text);
+    for (const ResultsColumn* column : scoring::listColumns()) {
+        const QString text = valueText(table, *column);
+        if (column->list.alignment == scoring::Alignment::right)
+            page.right(column->list.valueLeft, column->list.valueRight, text);
         else
-            page.cut(column.valueLeft, column.valueRight, text);
+            page.cut(column->list.valueLeft, column->list.valueRight, text);
     }
     page.endBand();
 }
@@ -187,13 +162,7 @@ Tprintresultsform::Tprintresultsform(QObject* parent) : QObject(parent)
 
 QString Tprintresultsform::formatMask(double value, bool thousands)
 {
-    char digits[64];
-    std::snprintf(digits, sizeof digits, "%.2f", value);
-    QString text = QString::fromLatin1(digits);
-    if (!thousands) return text;
-    const qsizetype sign = text.startsWith(QLatin1Char('-')) ? 1 : 0;
-    for (qsizetype at = text.indexOf(QLatin1Char('.')) - 3; at > sign; at -= 3) text.insert(at, QLatin1Char(','));
-    return text;
+    return QString::fromStdString(thousands ? formatThousands(value) : formatTwoDecimals(value));
 }
 
 void Tprintresultsform::renderPages(store::StoreTable& table, QPrinter& printer) const

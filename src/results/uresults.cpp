@@ -17,9 +17,10 @@
 
 #include "config/programstate.h"
 #include "results/csvexport.h"
+#include "results/resultsselection.h"
 #include "results/uprnt.h"
+#include "scoring/resultscolumns.h"
 #include "scoring/ushowit.h"
-#include "shell/windowset.h"
 #include "store/storeerror.h"
 #include "widgets/boundcontrols.h"
 #include "widgets/boundgrid.h"
@@ -37,40 +38,10 @@ constexpr int ResultsHelpContext = 5000;
 const QString DeleteAllQuestion = QStringLiteral("Do you really wish to delete ALL test results?");
 const QString NoExclusiveUse = QStringLiteral("Unable to get exclusive use of table.  Please try later.");
 
-struct GridColumn {
-    const char* column;
-    const char* title;
-    Qt::Alignment alignment;
-};
-
-const std::vector<GridColumn> GridColumns{
-    {"NAME", "Testee Name", Qt::AlignLeft},      {"KPH", "Gross KPH", Qt::AlignRight},
-    {"NKPH", "Net KPH", Qt::AlignRight},         {"ACCURACY", "Accuracy", Qt::AlignRight},
-    {"TOTALKS", "Total KS", Qt::AlignRight},     {"TOTALFLDS", "Total Flds", Qt::AlignRight},
-    {"TOTERRS", "Total KS Err", Qt::AlignRight}, {"FLDERRS", "Total Fld Err", Qt::AlignRight},
-    {"TIME", "Duration", Qt::AlignRight},        {"TESTTYPE", "Test Type", Qt::AlignLeft},
-    {"TESTDATE", "Test Date", Qt::AlignLeft},
-};
-constexpr int NetKphColumn = 2;
-
-std::vector<std::string> gridColumnNames()
-{
-    std::vector<std::string> names;
-    for (const GridColumn& column : GridColumns) names.emplace_back(column.column);
-    return names;
-}
-
-std::vector<std::string> gridTitles()
-{
-    std::vector<std::string> titles;
-    for (const GridColumn& column : GridColumns) titles.emplace_back(column.title);
-    return titles;
-}
-
 QStringList gridHeaders()
 {
     QStringList headers;
-    for (const GridColumn& column : GridColumns) headers.append(QString::fromLatin1(column.title));
+    for (const std::string& title : scoring::gridTitles()) headers.append(QString::fromStdString(title));
     return headers;
 }
 
@@ -79,7 +50,9 @@ QStringList gridHeaders()
 class ResultsGridModel : public BoundGridModel {
 public:
     ResultsGridModel(store::StoreTable& table, QObject* parent)
-        : BoundGridModel(table, gridColumnNames(), gridHeaders(), parent), larger(QApplication::font())
+        : BoundGridModel(table, scoring::gridColumnNames(), gridHeaders(), parent),
+          larger(QApplication::font()),
+          columns(scoring::gridColumns())
     {
         larger.setPointSizeF(larger.pointSizeF() + 2);
     }
@@ -87,7 +60,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (!index.isValid()) return {};
-        const bool netKph = index.column() == NetKphColumn;
+        const bool netKph = std::string_view(columns[std::size_t(index.column())]->name) == "NKPH";
         switch (role) {
         case Qt::TextAlignmentRole: return alignment(index.column());
         case Qt::ForegroundRole: return netKph ? QVariant(QColor(Qt::red)) : QVariant();
@@ -103,12 +76,14 @@ public:
     }
 
 private:
-    static QVariant alignment(int column)
+    QVariant alignment(int column) const
     {
-        return int(GridColumns[static_cast<std::size_t>(column)].alignment | Qt::AlignVCenter);
+        const bool left = columns[static_cast<std::size_t>(column)]->grid.alignment == scoring::Alignment::left;
+        return int((left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     }
 
     QFont larger;
+    std::vector<const scoring::ResultsColumn*> columns;
 };
 
 QString textOf(const std::exception& error)
@@ -317,23 +292,25 @@ void TresultsForm::BitBtn1Click()
 
 QString TresultsForm::reportText()
 {
-    QStringList lines{QStringLiteral("Test Results"), QString(),
-                      QStringLiteral("Testee: ") + QString::fromStdString(resultsdb.ReadText("NAME"))};
-    try {
-        const std::string date = resultsdb.ReadText("TESTDATE");
-        if (!date.empty()) lines.append(QStringLiteral("Test date: ") + QString::fromStdString(date));
-    } catch (const store::StoreError&) {
-        // A date that cannot be shown leaves its line out; the rest still helps.
-    }
-    const auto value = [this](const char* caption, const char* column) {
-        return QString::fromLatin1(caption) + QString::fromStdString(resultsdb.ReadText(column));
+    const auto line = [this](const scoring::ResultsColumn* column) {
+        return QString::fromLatin1(column->report.caption) + QString::fromStdString(resultsdb.ReadText(column->name));
     };
-    lines << value("Real mode, test type: ", "TESTTYPE") << QString()
-          << value("Gross keystrokes per hour: ", "KPH") << value("Net keystrokes per hour: ", "NKPH")
-          << value("Accuracy: ", "ACCURACY") << value("Duration (minutes): ", "TIME")
-          << value("Total keystrokes: ", "TOTALKS") << value("Keystroke errors: ", "TOTERRS")
-          << value("Total fields: ", "TOTALFLDS") << value("Total field errors: ", "FLDERRS") << QString()
-          << QStringLiteral("Error logging:") << QStringLiteral("==============") << QString();
+    QStringList lines{QString::fromStdString(scoring::ReportTitle), QString()};
+    for (const scoring::ResultsColumn* column : scoring::reportColumns(scoring::ReportBlock::heading)) {
+        if (column->type != scoring::ColumnType::date) {
+            lines << line(column);
+            continue;
+        }
+        try {
+            if (!resultsdb.ReadText(column->name).empty()) lines << line(column);
+        } catch (const store::StoreError&) {
+            // A date that cannot be shown leaves its line out; the rest still helps.
+        }
+    }
+    lines << QString();
+    for (const scoring::ResultsColumn* column : scoring::reportColumns(scoring::ReportBlock::measures)) lines << line(column);
+    lines << QString();
+    for (const std::string& text : scoring::ReportLogHeading) lines << QString::fromStdString(text);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n') + QString::fromStdString(resultsdb.ReadText("ERRORS"));
 }
 
@@ -438,7 +415,7 @@ bool TresultsForm::exportCsv(const QString& path)
 {
     std::string document;
     try {
-        document = results::csvDocument(gridTitles(), resultsdb.VisibleRows(gridColumnNames()));
+        document = results::csvDocument(scoring::gridTitles(), resultsdb.VisibleRows(scoring::gridColumnNames()));
     } catch (const store::StoreError& error) {
         messages().errorBox(textOf(error));
         return false;

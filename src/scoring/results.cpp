@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "scoring/resultscolumns.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
-#include "testing/funcs.h"
-#include "testing/runcore.h"
+#include "testing/textrules.h"
 
 namespace scoring {
 
@@ -41,6 +41,19 @@ std::string errorsText(const std::vector<std::string>& errorLog)
 
 namespace {
 
+// The score's counts and measures, in the columns they are stored in.
+ResultsValues measureValues(const Score& score)
+{
+    return resultsValues({{"KPH", score.KPH},
+                          {"NKPH", score.NKPH},
+                          {"ACCURACY", score.ACCURACY},
+                          {"TOTALKS", score.TOTALKS},
+                          {"TOTALFLDS", score.TOTALFLDS},
+                          {"TOTERRS", score.TOTERRS},
+                          {"FLDERRS", score.FLDERRS},
+                          {"TIME", score.TIME}});
+}
+
 std::int32_t millisecondsOfDay(double days)
 {
     const double milliseconds = std::round(days * store::MillisecondsPerDay);
@@ -70,21 +83,14 @@ void writeResultsRow(store::StoreTable& resultsdb, const std::string& tableName,
         resultsdb.setTableName(tableName);
         resultsdb.setExclusive(false);
         resultsdb.setActive(true);
-        resultsdb.BeginInsert();
-        resultsdb.WriteValue("NAME", row.name);
-        resultsdb.WriteValue("NKPH", score.NKPH);
-        resultsdb.WriteValue("KPH", score.KPH);
-        resultsdb.WriteValue("TOTERRS", score.TOTERRS);
-        resultsdb.WriteValue("FLDERRS", score.FLDERRS);
-        resultsdb.WriteValue("TESTTIME", store::timestampOf(row.testDate.day, millisecondsOfDay(row.stopTime)));
-        resultsdb.WriteValue("TESTDATE", store::timestampOf(row.testDate.day, 0));
-        resultsdb.WriteValue("TIME", score.TIME);
-        resultsdb.WriteValue("TOTALFLDS", score.TOTALFLDS);
-        resultsdb.WriteValue("TOTALKS", score.TOTALKS);
-        resultsdb.WriteValue("ACCURACY", score.ACCURACY);
-        resultsdb.WriteValue("TESTTYPE", testTypeName(row.kind));
-        resultsdb.WriteValue("ERRORS", errorsText(score.errorLog));
-        if (resultsdb.EditState() != store::EditStates::Browse) resultsdb.PostRow();
+        insertResultsRow(
+            resultsdb,
+            resultsValues({{"NAME", row.name},
+                           {"TESTTYPE", testTypeName(row.kind)},
+                           {"TESTDATE", store::timestampOf(row.testDate.day, 0)},
+                           {"TESTTIME", store::timestampOf(row.testDate.day, millisecondsOfDay(row.stopTime))},
+                           {"ERRORS", errorsText(score.errorLog)}},
+                          measureValues(score)));
         resultsdb.setActive(false);
     } catch (const store::StoreError&) {
         discardRow(resultsdb);
@@ -94,22 +100,18 @@ void writeResultsRow(store::StoreTable& resultsdb, const std::string& tableName,
 
 std::vector<std::string> reportLines(const Score& score, TestKind kind, const ReportHeading& heading)
 {
-    std::vector<std::string> lines{"Test Results", "", "Test date: " + heading.testDate};
+    std::vector<std::string> lines{ReportTitle, "", resultsColumn("TESTDATE").report.caption + heading.testDate};
     if (heading.realMode) lines.push_back("Testee name: " + heading.name);
-    lines.insert(lines.end(), {testTypeLine(kind, heading.realMode),
-                               "",
-                               "Gross keystrokes per hour: " + formatTwoDecimals(score.KPH),
-                               "Net keystrokes per hour: " + formatTwoDecimals(score.NKPH),
-                               "Accuracy: " + formatTwoDecimals(score.ACCURACY),
-                               "Duration (minutes): " + formatTwoDecimals(score.TIME),
-                               "Total keystrokes: " + std::to_string(score.TOTALKS),
-                               "Keystroke errors: " + std::to_string(score.TOTERRS),
-                               "Total fields: " + std::to_string(score.TOTALFLDS),
-                               "Total field errors: " + std::to_string(score.FLDERRS),
-                               "",
-                               "Error logging:",
-                               "==============",
-                               ""});
+    lines.insert(lines.end(), {testTypeLine(kind, heading.realMode), ""});
+    const ResultsValues measures = measureValues(score);
+    for (const ResultsColumn* column : reportColumns(ReportBlock::measures)) {
+        const ResultsValue& value = measures[columnIndex(column->name)];
+        const std::string text = std::holds_alternative<double>(value) ? formatTwoDecimals(std::get<double>(value))
+                                                                       : std::to_string(std::get<std::int32_t>(value));
+        lines.push_back(column->report.caption + text);
+    }
+    lines.push_back("");
+    lines.insert(lines.end(), ReportLogHeading.begin(), ReportLogHeading.end());
     lines.insert(lines.end(), score.errorLog.begin(), score.errorLog.end());
     return lines;
 }

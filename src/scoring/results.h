@@ -3,7 +3,8 @@
 // What a scored run leaves behind: the results row of a real-mode run and the
 // lines of the result report.
 //
-// The results row, its thirteen columns in the order they are written:
+// The results row (its columns are described in resultscolumns.h), what a
+// run leaves in each:
 //   NAME       testee name text: trimmed last name, ", ", first name as stored
 //   NKPH, KPH  the measures, unrounded
 //   TOTERRS, FLDERRS

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "store/storetable.h"
-#include "testing/runcore.h"
+#include "testing/textrules.h"
 
 namespace scoring {
 
@@ -24,29 +24,6 @@ constexpr int LoggedFieldErrors = 50;
 const std::string StopLine = "Field errors in excess of 50. Logging stopped...";
 
 int length(const std::string& text) { return characterCount(text); }
-
-// The characters of a UTF-8 text; a byte that starts no valid sequence is a
-// character of its own, apart from every real one.
-std::u32string charactersOf(const std::string& text)
-{
-    std::u32string characters;
-    for (std::size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const int trailing = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        char32_t code = trailing ? lead & (0x3F >> trailing) : lead;
-        std::size_t next = at + 1;
-        for (int i = 0; i < trailing && next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80;
-             ++i, ++next)
-            code = (code << 6) | (static_cast<unsigned char>(text[next]) & 0x3F);
-        if (lead >= 0x80 && (lead < 0xC0 || next != at + 1 + std::size_t(trailing))) {
-            code = 0x110000 + lead;
-            next = at + 1;
-        }
-        characters.push_back(code);
-        at = next;
-    }
-    return characters;
-}
 
 // Positions from 1 to count at which the two texts differ, a position
 // beyond either text counting as a difference.

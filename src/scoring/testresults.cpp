@@ -8,7 +8,6 @@
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
 #include "store/values.h"
-#include "testing/runcore.h"
 #include "widgets/messages.h"
 
 scoring::ScoreSettings scoreSettings()
@@ -51,15 +50,17 @@ void recordAndReport(store::StoreTable& resultsdb, const scoring::Score& score, 
     if (reportEnabled(RealMode) && ShowitForm) showResultReport(*ShowitForm, score, state.kind, RealMode);
 }
 
-bool scoreEndedRun(RunCore& run, store::StoreTable& testdb, store::StoreTable& resultsdb, QTextEdit& errorLog)
+bool endedRunIsScored()
 {
-    errorLog.clear();
-    if (!RealMode && !Settings.presults) return false;
-    run.updatekeyed();
+    return RealMode || Settings.presults;
+}
+
+void scoreEndedRun(const RunState& state, store::StoreTable& testdb, store::StoreTable& resultsdb,
+                   QTextEdit& errorLog)
+{
     scoring::TableSourceReader source(testdb);
     const scoring::Score score =
-        scoring::scoretest(run.state(), source, scoreSettings(), [] { QCoreApplication::processEvents(); });
+        scoring::scoretest(state, source, scoreSettings(), [] { QCoreApplication::processEvents(); });
     for (const std::string& line : score.errorLog) errorLog.append(QString::fromStdString(line));
-    recordAndReport(resultsdb, score, run.state());
-    return true;
+    recordAndReport(resultsdb, score, state);
 }

@@ -12,7 +12,6 @@ namespace store {
 class StoreTable;
 }
 class QTextEdit;
-class RunCore;
 class TshowitForm;
 
 scoring::ScoreSettings scoreSettings();
@@ -30,8 +29,13 @@ void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind k
 // program's report window.
 void recordAndReport(store::StoreTable& resultsdb, const scoring::Score& score, const RunState& state);
 
-// The end of a run in a test window, whose errorLog is its hidden buffer:
-// scores the run (letting pending events run after each earlier record),
-// then records and reports it. False when the run is not scored (practice
-// mode without its report); the window then stays open, locked.
-bool scoreEndedRun(RunCore& run, store::StoreTable& testdb, store::StoreTable& resultsdb, QTextEdit& errorLog);
+// Whether an ended run is scored: always in real mode, in practice mode
+// only with its report. An unscored run stays on screen, locked.
+bool endedRunIsScored();
+
+// The end of a scored run in a test window, whose errorLog is its hidden
+// buffer. The window has kept the record on screen in state's keyed values
+// first; testdb stands as the run left it. Scores the run (letting pending
+// events run after each earlier record), then records and reports it.
+void scoreEndedRun(const RunState& state, store::StoreTable& testdb, store::StoreTable& resultsdb,
+                   QTextEdit& errorLog);

@@ -16,11 +16,6 @@
 #include "testing/ualpphanum.h"
 #include "testing/unumtest.h"
 
-QString ResultsSelection::sortText() const
-{
-    return sortIndex >= 0 && sortIndex < SortItems.size() ? SortItems[sortIndex] : QString();
-}
-
 void WindowSlot::setFactory(Factory make)
 {
     factory = std::move(make);

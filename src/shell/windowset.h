@@ -14,7 +14,8 @@
 #include <memory>
 
 #include <QDialog>
-#include <QStringList>
+
+#include "results/resultsselection.h"
 
 class Tzmain;
 class Tdbfuncs;
@@ -44,22 +45,6 @@ public:
 private:
     Factory factory;
     std::unique_ptr<QDialog> held;
-};
-
-// The sort box, filter box and index name of the results window, which the
-// main window sets once, at its first show. Held here until the results
-// window exists and takes them over.
-struct ResultsSelection {
-    static inline const QStringList SortItems{QStringLiteral("Name"), QStringLiteral("KPH"), QStringLiteral("NetKPH"),
-                                              QStringLiteral("Date")};
-    static inline const QStringList FilterItems{QStringLiteral("All results"), QStringLiteral("Alphanumeric"),
-                                                QStringLiteral("Alpha"), QStringLiteral("Numeric")};
-
-    int sortIndex = -1;  // -1: no item selected, the box reads empty
-    int filterIndex = -1;
-    QString indexName;
-
-    QString sortText() const;
 };
 
 struct WindowSet {

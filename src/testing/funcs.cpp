@@ -1,6 +1,5 @@
 #include "testing/funcs.h"
 
-#include <charconv>
 #include <chrono>
 #include <ctime>
 
@@ -44,11 +43,4 @@ double secondsBetween(double earlier, double later)
 {
     const double difference = later - earlier;
     return difference < 0 ? difference + SecondsPerDay : difference;
-}
-
-std::string formatTwoDecimals(double value)
-{
-    char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
-    return std::string(text, written.ptr);
 }

@@ -1,10 +1,7 @@
 #pragma once
 
 // The time of day the test run is timed by, behind a small clock interface
-// so that tests can set the time, and the two-decimal number form the run
-// and its reports write.
-
-#include <string>
+// so that tests can set the time.
 
 // The local time of day as seconds since midnight with a millisecond
 // fraction. The readings restart at 0 at midnight.
@@ -27,7 +24,3 @@ double secondsOfDay(int hours, int minutes, int seconds, int milliseconds);
 // reading below the earlier one was taken on the next day. Assumes the two
 // are less than a day apart.
 double secondsBetween(double earlier, double later);
-
-// The number with at least one integer digit and exactly two decimals,
-// rounded, with "." as the decimal point: 1.5 gives "1.50".
-std::string formatTwoDecimals(double value);

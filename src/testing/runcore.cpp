@@ -55,21 +55,6 @@ const KindRules& kindRules(TestKind kind)
     return alphaRules;
 }
 
-std::string trimmed(const std::string& text)
-{
-    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 32; };
-    const auto first = std::find_if(text.begin(), text.end(), kept);
-    const auto last = std::find_if(text.rbegin(), text.rend(), kept).base();
-    return first < last ? std::string(first, last) : std::string();
-}
-
-int characterCount(const std::string& text)
-{
-    // Every byte but the continuation bytes of a UTF-8 sequence starts a character.
-    return int(std::count_if(text.begin(), text.end(),
-                             [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 const std::string RunCore::TimerStartsText = "Timer starts with first key pressed.";
 const std::string RunCore::CompleteText = "Test is complete...";
 const std::string RunCore::LastRecordText = "This is the last record of the test.";

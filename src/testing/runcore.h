@@ -14,6 +14,7 @@
 
 #include "testing/funcs.h"
 #include "testing/runstate.h"
+#include "testing/textrules.h"
 
 // What the run needs of its window and of the window's test table.
 class RunWindow {
@@ -89,11 +90,6 @@ struct KindRules {
 };
 
 const KindRules& kindRules(TestKind kind);
-
-// The text without leading and trailing characters of code 32 or less.
-std::string trimmed(const std::string& text);
-// Characters of a UTF-8 text.
-int characterCount(const std::string& text);
 
 // What the run reads of the settings when it starts.
 struct RunSettings {

@@ -294,10 +294,12 @@ void TestWindow::closeWindow()
 
 void TestWindow::scoretest()
 {
+    RichEdit1->clear();
+    if (!endedRunIsScored()) return;
+    run.updatekeyed();
     scoring = true;
-    bool scored = false;
     try {
-        scored = scoreEndedRun(run, testdb, resultsdb, *RichEdit1);
+        scoreEndedRun(run.state(), testdb, resultsdb, *RichEdit1);
     } catch (...) {
         // The failure goes on to the error display. The run stays on screen,
         // locked, and Cancel must still lead out of it; a Cancel accepted
@@ -307,7 +309,6 @@ void TestWindow::scoretest()
         throw;
     }
     scoring = false;
-    if (!scored && !closeDeferred) return;
     closeDeferred = false;
     done(QDialog::Accepted);
 }

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "results/uprnt.h"
-#include "resultstable.h"
+#include "support/resultstable.h"
 #include "store/storetable.h"
 #include "support/tempdir.h"
 

@@ -19,7 +19,7 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "resultswindow.h"
+#include "support/resultswindow.h"
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
 #include "support/recordingmessages.h"

@@ -12,7 +12,7 @@
 
 #include "scoring/results.h"
 #include "scoring/scoretest.h"
-#include "testing/funcs.h"
+#include "testing/textrules.h"
 
 using namespace scoring;
 

@@ -15,9 +15,9 @@
 #include "config/programstate.h"
 #include "results/uprnt.h"
 #include "results/uresults.h"
-#include "shell/windowset.h"
+#include "results/resultsselection.h"
 #include "support/tempdir.h"
-#include "resultstable.h"
+#include "support/resultstable.h"
 
 namespace testing_support {
 

@@ -1,0 +1,71 @@
+#include "testing/textrules.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+constexpr char32_t StrayBase = 0x110000;
+
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The character that starts at byte at, and the byte after it.
+std::pair<char32_t, std::size_t> characterAt(const std::string& text, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return {lead, at + 1};
+    const int trailing = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t code = lead & (0x3F >> trailing);
+    std::size_t next = at + 1;
+    for (int i = 0; i < trailing && next < text.size() && isContinuation(static_cast<unsigned char>(text[next]));
+         ++i, ++next)
+        code = (code << 6) | (static_cast<unsigned char>(text[next]) & 0x3F);
+    if (trailing == 0 || next != at + 1 + std::size_t(trailing)) return {StrayBase + lead, at + 1};
+    return {code, next};
+}
+
+}  // namespace
+
+std::u32string charactersOf(const std::string& text)
+{
+    std::u32string characters;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto [code, next] = characterAt(text, at);
+        characters.push_back(code);
+        at = next;
+    }
+    return characters;
+}
+
+int characterCount(const std::string& text)
+{
+    int count = 0;
+    for (std::size_t at = 0; at < text.size(); ++count) at = characterAt(text, at).second;
+    return count;
+}
+
+std::string trimmed(const std::string& text)
+{
+    const auto kept = [](char c) { return static_cast<unsigned char>(c) > 32; };
+    const auto first = std::find_if(text.begin(), text.end(), kept);
+    const auto last = std::find_if(text.rbegin(), text.rend(), kept).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+std::string formatTwoDecimals(double value)
+{
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return std::string(text, written.ptr);
+}
+
+std::string formatThousands(double value)
+{
+    std::string text = formatTwoDecimals(value);
+    const std::size_t sign = text.front() == '-' ? 1 : 0;
+    for (std::size_t at = text.find('.'); at > sign + 3; at -= 3) text.insert(at - 3, 1, ',');
+    return text;
+}
