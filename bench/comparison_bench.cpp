@@ -18,7 +18,7 @@
 #include "resultsrows.h"
 #include "results/resultstable.h"
 #include "store/storetable.h"
-#include "store/datafile.h"
+#include "store/tableinternals.h"
 #include "support/tables.h"
 #include "support/tempdir.h"
 

@@ -18,18 +18,15 @@
 
 #include "schemafile.h"
 #include "store/createtable.h"
-#include "store/datafile.h"
-#include "store/filter.h"
-#include "store/indexheader.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
-#include "store/tablecheck.h"
-#include "store/tablefiles.h"
+#include "store/tableinternals.h"
 #include "store/tablerepair.h"
 
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <exception>
 #include <fstream>
 #include <functional>
 #include <iostream>
