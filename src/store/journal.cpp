@@ -6,12 +6,15 @@
 #include "store/storemessages.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <random>
 #include <tuple>
+
+#include <unistd.h>
 
 namespace store {
 
@@ -45,12 +48,17 @@ std::uint32_t recordSeed(std::uint32_t nonce)
     return journalChecksum(image, sizeof image);
 }
 
+// From the clock, the process and a count, so that two journals of one
+// table differ without the store touching anything but its files.
 std::uint32_t newNonce()
 {
-    static std::random_device source;
-    std::uint32_t nonce = 0;
-    while (nonce == 0) nonce = source();
-    return nonce;
+    static std::atomic<std::uint64_t> made{0};
+    std::uint8_t seed[24];
+    bytes::putU64(seed, static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    bytes::putU64(seed + 8, static_cast<std::uint64_t>(::getpid()));
+    bytes::putU64(seed + 16, ++made);
+    std::uint32_t nonce = journalChecksum(seed, sizeof seed);
+    return nonce == 0 ? 1 : nonce;
 }
 
 void encodeHeader(std::uint8_t* image, std::int32_t count, std::int64_t bytes, std::uint32_t nonce)
