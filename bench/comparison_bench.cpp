@@ -18,7 +18,7 @@
 #include "scoring/resultscolumns.h"
 #include "support/resultstable.h"
 #include "store/storetable.h"
-#include "store/datafile.h"
+#include "store/tableinternals.h"
 #include "support/tables.h"
 #include "support/tempdir.h"
 

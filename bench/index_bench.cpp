@@ -4,7 +4,7 @@
 // tree; a full ordered walk reads every leaf once. Every measured operation
 // starts from a cold page cache.
 
-#include "store/tableindexes.h"
+#include "store/tableinternals.h"
 #include "store/indextestsupport.h"
 #include "support/tempdir.h"
 

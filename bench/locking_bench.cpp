@@ -10,9 +10,8 @@
 // shared cursor step that the caches answer.
 
 #include "support/resultstable.h"
-#include "store/locking.h"
 #include "store/storetable.h"
-#include "store/tablefiles.h"
+#include "store/tableinternals.h"
 #include "support/faultyfilesystem.h"
 #include "support/tempdir.h"
 

@@ -18,18 +18,15 @@
 
 #include "schemafile.h"
 #include "store/createtable.h"
-#include "store/datafile.h"
-#include "store/filter.h"
-#include "store/indexheader.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
-#include "store/tablecheck.h"
-#include "store/tablefiles.h"
+#include "store/tableinternals.h"
 #include "store/tablerepair.h"
 
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <exception>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -106,12 +103,15 @@ void postRow(StoreTable& handle, const ordered_json& json)
     }
 }
 
-// Hands each JSON line of standard input to store, then finishes; the count
-// of rows stored is printed even when one fails.
-int insertLines(const std::function<void(const ordered_json&)>& store, const std::function<void()>& finish)
+// Hands each JSON line of standard input to store, then finishes, and
+// prints the count of rows that landed, also when a line fails. Rows stored
+// in an exclusive open land only when finishing does (landAtFinish).
+int insertLines(const std::function<void(const ordered_json&)>& store, const std::function<void()>& finish,
+                bool landAtFinish)
 {
     long added = 0;
     std::string line;
+    std::exception_ptr failure;
     try {
         while (std::getline(std::cin, line)) {
             if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
@@ -120,12 +120,17 @@ int insertLines(const std::function<void(const ordered_json&)>& store, const std
             store(json);
             ++added;
         }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    try {
         finish();
     } catch (...) {
-        std::cout << added << "\n";
-        throw;
+        if (landAtFinish) added = 0;
+        if (!failure) failure = std::current_exception();
     }
     std::cout << added << "\n";
+    if (failure) std::rethrow_exception(failure);
     return 0;
 }
 
@@ -135,10 +140,11 @@ int insert(const std::string& table, bool shared)
         StoreTable handle("tabletool");
         handle.setTableName(table);
         handle.setActive(true);
-        return insertLines([&](const ordered_json& json) { postRow(handle, json); }, [&] { handle.setActive(false); });
+        return insertLines([&](const ordered_json& json) { postRow(handle, json); }, [&] { handle.setActive(false); },
+                           false);
     }
     auto data = openTable(table, Sharing::Exclusive, false);
-    return insertLines([&](const ordered_json& json) { insertRow(*data, json); }, [&] { data->close(); });
+    return insertLines([&](const ordered_json& json) { insertRow(*data, json); }, [&] { data->close(); }, true);
 }
 
 // With a filter text, only the rows that pass it, as a table handle with
@@ -336,6 +342,8 @@ int main(int argc, char** argv)
         std::cerr << error.what() << "\n";
     } catch (const nlohmann::json::exception& error) {
         std::cerr << "Bad JSON: " << error.what() << "\n";
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << "\n";
     }
     return 1;
 }

@@ -313,13 +313,22 @@ void DataFile::checkLength()
 {
     std::int64_t slotBytes = sizeOrFail(*file_, name()) - slotsStart_;
     const std::int64_t size = header_.slotSize;
-    if (slotBytes < 0 || slotBytes % size != 0 || slotBytes / size + 1 < header_.nextSlot)
+    if (header_.nextSlot < 1 || slotBytes < 0 || slotBytes % size != 0 || slotBytes / size + 1 < header_.nextSlot)
         throw StoreError(messages::headerCorrupt(name()));
     // Whole slots past the header's count are a write-back whose header never
     // followed: its writer died. They hold no row, and left in place they
-    // would keep every copy out of the table.
-    if (slotBytes / size + 1 > header_.nextSlot && !isReadOnly())
-        truncateOrFail(*file_, slotOffset(header_.nextSlot), name());
+    // would keep every copy out of the table. A slot there with a row id the
+    // header has given out says the count itself is damaged: cutting would
+    // lose rows.
+    const std::int64_t onDisk = slotBytes / size;
+    if (onDisk + 1 == header_.nextSlot) return;
+    for (std::int64_t slot = header_.nextSlot; slot <= onDisk; ++slot) {
+        std::uint8_t head[slot::Columns];
+        readOrFail(*file_, slotsStart_ + (slot - 1) * size, head, slot::Columns, name());
+        std::int32_t rowId = bytes::getI32(head + slot::RowId);
+        if (rowId >= 1 && rowId <= header_.lastRowId) throw StoreError(messages::headerCorrupt(name()));
+    }
+    if (!isReadOnly()) truncateOrFail(*file_, slotOffset(header_.nextSlot), name());
 }
 
 DataFile::~DataFile()
@@ -361,6 +370,7 @@ void DataFile::matchLengthToStoredHeader() noexcept
     DataHeader stored = decodeDataHeader(image);
     if (stored.slotSize != header_.slotSize || stored.nextSlot < 1) return;
     file_->truncate(slotOffset(stored.nextSlot));
+    slotsOnDisk_ = 0;
 }
 
 // ---- Columns --------------------------------------------------------------------------
@@ -435,7 +445,8 @@ const std::uint8_t* DataFile::slotImage(std::int32_t slot)
     // run reads again what an earlier one brought in.
     const std::int32_t perRead = readAheadCount();
     const std::int32_t start = holdsWholeFile() ? slot - (slot - 1) % perRead : slot;
-    std::int32_t count = std::max(1, std::min(perRead, header_.nextSlot - start));
+    std::int32_t count =
+        std::max(slot - start + 1, std::min({perRead, header_.nextSlot - start, readableFrom(start, perRead)}));
     std::vector<std::uint8_t>& staged = staged_;
     staged.resize(static_cast<std::size_t>(count) * size);
     readFromDisk(slotOffset(start), staged.data(), static_cast<std::int64_t>(staged.size()));
@@ -468,6 +479,16 @@ bool DataFile::cacheAhead(std::int32_t first, const std::uint8_t* images, std::i
         fillBuffer(ahead, images + static_cast<std::size_t>(i) * size);
     }
     return true;
+}
+
+// In an exclusive open new rows may wait in the cache past the file's end;
+// no other copy changes the file's length meanwhile, so the length last
+// seen stands until one of ours cuts the file.
+std::int32_t DataFile::readableFrom(std::int32_t start, std::int32_t wanted)
+{
+    if (!isExclusive()) return wanted;
+    if (start + wanted - 1 > slotsOnDisk_) slotsOnDisk_ = (sizeOrFail(*file_, name()) - slotsStart_) / header_.slotSize;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(wanted, slotsOnDisk_ - start + 1));
 }
 
 std::int32_t DataFile::readAheadCount() const { return std::max(1, ReadAheadBytes / header_.slotSize); }
@@ -864,6 +885,7 @@ void DataFile::emptyFiles()
     undo_.noteHeaderWrite();
     writeOrFail(*file_, 0, image, DataHeaderSize, name());
     truncateOrFail(*file_, slotsStart_, name());
+    slotsOnDisk_ = 0;
     operation.commit();
     header_ = emptied;
     headerChanged_ = false;
@@ -917,7 +939,10 @@ void DataFile::rollBack() noexcept
         [this, size](std::int64_t unit, const std::uint8_t* image) {
             return writeExact(*file_, slotOffset(static_cast<std::int32_t>(unit)), image, size);
         },
-        [this](const DataHeader& before) { file_->truncate(slotOffset(before.nextSlot)); },
+        [this](const DataHeader& before) {
+            file_->truncate(slotOffset(before.nextSlot));
+            slotsOnDisk_ = 0;
+        },
         header_, headerChanged_,
         [this](DataHeader& header) {
             std::uint8_t image[DataHeaderSize];

@@ -318,6 +318,8 @@ public:
     // the change counters back too.
     bool recoverJournal() { return journal_ && journal_->recoverIfHot(); }
     bool journalExists() { return journal_ && journal_->exists(); }
+    // Where slot n starts in the data file.
+    std::int64_t slotOffset(std::int32_t slot) const;
 
 private:
     class Operation;
@@ -330,10 +332,10 @@ private:
     void checkLayout();
     void checkLength();
 
-    std::int64_t slotOffset(std::int32_t slot) const;
     void requireSlot(std::int32_t slot) const;
     void requireWritable() const;
     void readFromDisk(std::int64_t offset, std::uint8_t* data, std::int64_t size);
+    std::int32_t readableFrom(std::int32_t start, std::int32_t wanted);
     void writeSlots(std::int64_t first, const std::vector<const std::uint8_t*>& images);
     void writeHeader();
     const std::uint8_t* slotImage(std::int32_t slot);
@@ -370,6 +372,7 @@ private:
     bool headerChanged_ = false;
     std::vector<Column> columns_;
     std::int64_t slotsStart_ = 0;
+    std::int64_t slotsOnDisk_ = 0;  // at least, in an exclusive open
     std::unique_ptr<BufferCache> slots_;
     std::vector<std::uint8_t> staged_;  // slots as read from disk, before they go into the cache
     std::unique_ptr<RowIndexes> indexes_;

@@ -28,7 +28,9 @@ IndexFile::IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::
         caches_.emplace_back(
             dataFileName_, [this, index](std::int32_t offset, IndexPage& page) { readPage(index, offset, page); },
             [this, index](const IndexPage& page) { writePages({{index, &page}}, 0, 1); },
-            pageBuffers > 0 ? pageBuffers : PageCache::Buffers);
+            // An operation pins a page on every level of a tree and the pages a
+            // split adds: fewer buffers than the default can run out of them.
+            std::max(pageBuffers, PageCache::Buffers));
     readHeader();
 }
 
@@ -281,7 +283,18 @@ std::optional<IndexEntry> IndexFile::after(int index, const Key& key)
     if (header_.descriptors[index].root == 0) return std::nullopt;
     Scope scope(*this);
     Step leaf = descend(index, key).steps.back();
-    return entryFrom(index, leaf.page, holds(index, *leaf.page, leaf.at, key) ? leaf.at + 1 : leaf.at);
+    return moved(index, entryFrom(index, leaf.page, holds(index, *leaf.page, leaf.at, key) ? leaf.at + 1 : leaf.at),
+                 key, 1);
+}
+
+// Keys are unique, so a step over a sound index always moves past the key it
+// started from; one that does not is damage, and a walk on would never end.
+std::optional<IndexEntry> IndexFile::moved(int index, std::optional<IndexEntry> entry, const Key& from,
+                                           int direction) const
+{
+    if (entry && entry->key.size() == from.size() && compare(index, entry->key.data(), from.data()) * direction <= 0)
+        corrupt();
+    return entry;
 }
 
 std::optional<IndexEntry> IndexFile::atOrBefore(int index, const Key& key)
@@ -297,7 +310,7 @@ std::optional<IndexEntry> IndexFile::before(int index, const Key& key)
     if (header_.descriptors[index].root == 0) return std::nullopt;
     Scope scope(*this);
     Step leaf = descend(index, key).steps.back();
-    return entryBefore(index, leaf.page, leaf.at - 1);
+    return moved(index, entryBefore(index, leaf.page, leaf.at - 1), key, -1);
 }
 
 // Walks the leaf chain from the position of key. Stops after a few leaves:

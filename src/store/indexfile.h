@@ -223,6 +223,7 @@ private:
     Path descend(int index, const Key& key);
     std::optional<IndexEntry> entryFrom(int index, IndexPage* page, int at);
     std::optional<IndexEntry> entryBefore(int index, IndexPage* page, int at);
+    std::optional<IndexEntry> moved(int index, std::optional<IndexEntry> entry, const Key& from, int direction) const;
     IndexEntry entryOf(const IndexPage& page, int at) const;
 
     void beginChange();

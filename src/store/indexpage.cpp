@@ -85,7 +85,8 @@ int encodeLeafEntry(const PageFormat& format, const std::uint8_t* key, const std
 {
     int length = format.keyLength;
     if (!format.compressed()) {
-        std::memcpy(out, key, length);
+        // A keyless primary index has keys of no bytes, and no buffer behind them.
+        if (length > 0) std::memcpy(out, key, length);
         bytes::putI32(out + length, slot);
         return length + SlotBytes;
     }
@@ -118,7 +119,7 @@ int decodeLeafEntry(const PageFormat& format, const std::uint8_t* in, int space,
     int length = format.keyLength;
     if (!format.compressed()) {
         if (space < length + SlotBytes) return 0;
-        std::memcpy(key, in, length);
+        if (length > 0) std::memcpy(key, in, length);
         slot = bytes::getI32(in + length);
         return length + SlotBytes;
     }

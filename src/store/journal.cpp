@@ -6,10 +6,15 @@
 #include "store/storemessages.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <tuple>
+
+#include <unistd.h>
 
 namespace store {
 
@@ -32,7 +37,31 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-void encodeHeader(std::uint8_t* image, std::int32_t count, std::int64_t bytes)
+// A journal's records are checksummed from its nonce on, so that records
+// left by another journal in the same file never check out under its header.
+// A journal without one (0) is of a store that had none.
+std::uint32_t recordSeed(std::uint32_t nonce)
+{
+    if (nonce == 0) return journalChecksum(nullptr, 0);
+    std::uint8_t image[4];
+    bytes::putU32(image, nonce);
+    return journalChecksum(image, sizeof image);
+}
+
+// From the clock, the process and a count, so that two journals of one
+// table differ without the store touching anything but its files.
+std::uint32_t newNonce()
+{
+    static std::atomic<std::uint64_t> made{0};
+    std::uint8_t seed[24];
+    bytes::putU64(seed, static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    bytes::putU64(seed + 8, static_cast<std::uint64_t>(::getpid()));
+    bytes::putU64(seed + 16, ++made);
+    std::uint32_t nonce = journalChecksum(seed, sizeof seed);
+    return nonce == 0 ? 1 : nonce;
+}
+
+void encodeHeader(std::uint8_t* image, std::int32_t count, std::int64_t bytes, std::uint32_t nonce)
 {
     std::memset(image, 0, JournalHeaderSize);
     std::memcpy(image, journalheader::Signature, sizeof journalheader::Signature);
@@ -40,10 +69,11 @@ void encodeHeader(std::uint8_t* image, std::int32_t count, std::int64_t bytes)
     bytes::putI32(image + journalheader::RecordCount, count);
     bytes::putU64(image + journalheader::RecordBytes, static_cast<std::uint64_t>(bytes));
     bytes::putU32(image + journalheader::Checksum, journalChecksum(image, journalheader::Checksum));
+    bytes::putU32(image + journalheader::Nonce, nonce);
 }
 
-void appendRecord(std::vector<std::uint8_t>& out, int file, std::uint8_t kind, std::int64_t offset,
-                  const std::uint8_t* image, std::int64_t size)
+void appendRecord(std::vector<std::uint8_t>& out, std::uint32_t nonce, int file, std::uint8_t kind,
+                  std::int64_t offset, const std::uint8_t* image, std::int64_t size)
 {
     std::size_t start = out.size();
     out.resize(start + JournalRecordHeaderSize + static_cast<std::size_t>(size));
@@ -53,7 +83,7 @@ void appendRecord(std::vector<std::uint8_t>& out, int file, std::uint8_t kind, s
     bytes::putU64(at + journalrecord::Offset, static_cast<std::uint64_t>(offset));
     bytes::putU32(at + journalrecord::Length, static_cast<std::uint32_t>(size));
     if (size > 0) std::memcpy(at + journalrecord::Image, image, static_cast<std::size_t>(size));
-    std::uint32_t sum = journalChecksum(at, journalrecord::Checksum);
+    std::uint32_t sum = journalChecksum(at, journalrecord::Checksum, recordSeed(nonce));
     sum = journalChecksum(at + journalrecord::Image, static_cast<std::size_t>(size), sum);
     bytes::putU32(at + journalrecord::Checksum, sum);
 }
@@ -130,13 +160,15 @@ public:
             journal_.defer(file_, offset, data, size);
             return size;
         }
-        if (journal_.covers() && !journal_.beforeWrite(file_, offset, size)) return failed();
+        if (journal_.covers() && !journal_.succeeds([&] { journal_.beforeWrite(file_, offset, size); }))
+            return failed();
         return inner_->writeAt(offset, data, size);
     }
     std::int64_t size() override { return settle() ? inner_->size() : -1; }
     bool truncate(std::int64_t size) override
     {
-        if (!settle() || (journal_.covers() && !journal_.beforeCut(file_, size))) return failed() == 0;
+        if (!settle() || (journal_.covers() && !journal_.succeeds([&] { journal_.beforeCut(file_, size); })))
+            return failed() == 0;
         return inner_->truncate(size);
     }
     bool flush() override { return settle() && inner_->flush(); }
@@ -151,7 +183,10 @@ public:
 
 private:
     // A read in the middle of a write-back sees what the write-back wrote.
-    bool settle() { return !journal_.deferring() || journal_.makePendingWrites() || failed() == 0; }
+    bool settle()
+    {
+        return !journal_.deferring() || journal_.succeeds([&] { journal_.makePendingWrites(); }) || failed() == 0;
+    }
     int failed()
     {
         error_ = EIO;
@@ -205,7 +240,8 @@ Journal::Journal(FileSystem& files, TableFileNames names, Sharing sharing, bool 
       names_(std::move(names)),
       sharing_(sharing),
       writeThrough_(writeThrough),
-      fileSystem_(std::make_unique<Files>(*this))
+      fileSystem_(std::make_unique<Files>(*this)),
+      nonce_(newNonce())
 {
 }
 
@@ -220,17 +256,41 @@ FileSystem& Journal::fileSystem() { return *fileSystem_; }
 
 // A before-image that could not be read is a failed read, as a write-back
 // without the journal would not have met it.
-void Journal::fail()
+void Journal::mustRead(bool done) const
 {
-    bool reading = readFailed_;
-    readFailed_ = false;
-    throw StoreError(reading ? messages::errorReading(names_.data) : messages::errorWriting(names_.data));
+    if (!done) throw StoreError(messages::errorReading(names_.data));
+}
+
+void Journal::mustWrite(bool done) const
+{
+    if (!done) throw StoreError(messages::errorWriting(names_.data));
+}
+
+// The table files see the journal's failures as failed calls of their own.
+bool Journal::succeeds(const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const StoreError&) {
+        return false;
+    }
+}
+
+void Journal::markRecorded()
+{
+    state_ = deferring() ? State::DeferringRecorded : State::Recorded;
+}
+
+void Journal::endDeferring()
+{
+    if (deferring()) state_ = state_ == State::DeferringRecorded ? State::Recorded : State::Clean;
 }
 
 void Journal::beginWriteBack()
 {
-    if (hot_) recoverIfHot();
-    deferring_ = true;
+    if (state_ == State::Hot) recoverIfHot();
+    state_ = state_ == State::Recorded ? State::DeferringRecorded : State::Deferring;
 }
 
 void Journal::defer(int file, std::int64_t offset, const void* data, std::int64_t size)
@@ -242,59 +302,41 @@ void Journal::defer(int file, std::int64_t offset, const void* data, std::int64_
 // The before-images of a stretch about to be written: in an exclusive open
 // the whole stretches of JournalStretch bytes around it, so that the many
 // small writes of evicted buffers share one flush of the journal.
-bool Journal::beforeWrite(int file, std::int64_t offset, std::int64_t size)
+void Journal::beforeWrite(int file, std::int64_t offset, std::int64_t size)
 {
-    if (hot_) {
-        try {
-            recoverIfHot();
-        } catch (const StoreError&) {
-            return false;
-        }
-    }
+    if (state_ == State::Hot) recoverIfHot();
     Staged staged;
     std::int64_t from = offset, to = offset + size;
     if (sharing_ == Sharing::Exclusive) {
         from -= from % JournalStretch;
         to += (JournalStretch - to % JournalStretch) % JournalStretch;
     }
-    if (!stage(staged, file, from, to) || !record(staged)) return false;
+    stage(staged, file, from, to);
+    record(staged);
     written_[file] = true;
-    return true;
 }
 
-bool Journal::beforeCut(int file, std::int64_t size)
+void Journal::beforeCut(int file, std::int64_t size)
 {
     Staged staged;
-    if (!stage(staged, file, size, std::numeric_limits<std::int64_t>::max()) || !record(staged)) return false;
+    stage(staged, file, size, std::numeric_limits<std::int64_t>::max());
+    record(staged);
     written_[file] = true;
-    return true;
-}
-
-bool Journal::failedRead()
-{
-    readFailed_ = true;
-    return false;
 }
 
 // The file's length before the write-back, recorded along with the first
 // stretch of it that is staged.
-bool Journal::lengthBefore(Staged& staged, int file, std::int64_t& length)
+std::int64_t Journal::lengthBefore(Staged& staged, int file)
 {
-    if (originalLength_[file]) {
-        length = *originalLength_[file];
-        return true;
-    }
+    if (originalLength_[file]) return *originalLength_[file];
     for (const auto& [which, recorded] : staged.lengths)
-        if (which == file) {
-            length = recorded;
-            return true;
-        }
-    length = targets_[file]->size();
-    if (length < 0) return failedRead();
-    appendRecord(staged.records, file, journalrecord::OriginalLength, length, nullptr, 0);
+        if (which == file) return recorded;
+    std::int64_t length = targets_[file]->size();
+    mustRead(length >= 0);
+    appendRecord(staged.records, nonce_, file, journalrecord::OriginalLength, length, nullptr, 0);
     ++staged.count;
     staged.lengths.emplace_back(file, length);
-    return true;
+    return length;
 }
 
 // Records what [from, to) holds now, where it lies within the file's length
@@ -305,22 +347,19 @@ bool Journal::lengthBefore(Staged& staged, int file, std::int64_t& length)
 // recorded byte costs its checksum. A block left out holds what it held
 // before the write-back, written or not, so it needs no record now or
 // later.
-bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after)
+void Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after)
 {
-    std::int64_t length = 0;
-    if (!lengthBefore(staged, file, length)) return false;
-    to = std::min(to, length);
+    to = std::min(to, lengthBefore(staged, file));
     for (const auto& [start, end] : uncovered(covered_[file], from, to)) {
         std::vector<std::uint8_t> image(static_cast<std::size_t>(end - start));
-        if (!readExact(*targets_[file], start, image.data(), end - start)) return failedRead();
+        mustRead(readExact(*targets_[file], start, image.data(), end - start));
         for (const auto& [first, last] : changedRuns(image, start, after ? after + (start - from) : nullptr)) {
-            appendRecord(staged.records, file, journalrecord::BeforeImage, first, image.data() + (first - start),
+            appendRecord(staged.records, nonce_, file, journalrecord::BeforeImage, first, image.data() + (first - start),
                          last - first);
             ++staged.count;
             staged.covers.push_back({file, {first, last}});
         }
     }
-    return true;
 }
 
 // The journal with its first records and header, content. A shared open
@@ -328,83 +367,79 @@ bool Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to
 // whole there and then renamed, the journal appears with its records in
 // it, and making a new file, dearer than renaming one, is left to the first
 // write-back.
-bool Journal::createFile(const std::vector<std::uint8_t>& content)
+void Journal::createFile(const std::vector<std::uint8_t>& content)
 {
     count_ = 0;
     bytes_ = 0;
-    if (sharing_ == Sharing::Shared) {
-        bool spareGone = false;
-        if (reuseSpare(content, spareGone)) return true;
-        if (!spareGone) return false;
-    }
+    if (sharing_ == Sharing::Shared && reuseSpare(content)) return;
     OpenStatus status = OpenStatus::Ok;
     file_ = files_.create(names_.journal, status);
     // One that is there already holds nothing: a write-back starts only
     // once a journal left behind was rolled back.
     if (!file_ && files_.exists(names_.journal) && files_.remove(names_.journal))
         file_ = files_.create(names_.journal, status);
-    if (!file_) return false;
-    recorded_ = true;
-    return writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
-           (!writeThrough_ || (file_->flush() && flushFolder()));
+    mustWrite(file_ != nullptr);
+    markRecorded();
+    mustWrite(writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
+              (!writeThrough_ || (file_->flush() && flushFolder())));
 }
 
 // Bytes the spare holds past content are an older write-back's, beyond what
 // the new header counts, so they are never read. Written through, the
 // records are on the disk before the rename, so that the journal's name
 // never stands for an older write-back's records after a power cut. There
-// is no spare (gone) at the first write-back, nor when another handle's
+// is no spare (false) at the first write-back, nor when another handle's
 // close removed it meanwhile.
-bool Journal::reuseSpare(const std::vector<std::uint8_t>& content, bool& gone)
+bool Journal::reuseSpare(const std::vector<std::uint8_t>& content)
 {
     OpenStatus status = OpenStatus::Ok;
     auto spare = files_.open(names_.spareJournal, Access::ReadWrite, Sharing::Shared, false, status);
-    gone = !spare && status == OpenStatus::NotFound;
-    if (!spare || !writeExact(*spare, 0, content.data(), static_cast<std::int64_t>(content.size())) ||
-        (writeThrough_ && !spare->flush()))
-        return false;
+    if (!spare && status == OpenStatus::NotFound) return false;
+    mustWrite(spare && writeExact(*spare, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
+              (!writeThrough_ || spare->flush()));
     if (!files_.rename(names_.spareJournal, names_.journal)) {
-        gone = !files_.exists(names_.spareJournal);
+        mustWrite(!files_.exists(names_.spareJournal));
         return false;
     }
     file_ = std::move(spare);
-    recorded_ = true;
-    return !writeThrough_ || flushFolder();
+    markRecorded();
+    mustWrite(!writeThrough_ || flushFolder());
+    return true;
 }
 
 // The journal of a completed write-back goes: in a shared open kept as the
 // spare for the next one.
-bool Journal::retire()
+void Journal::retire()
 {
     file_.reset();
-    if (sharing_ == Sharing::Shared) return files_.rename(names_.journal, names_.spareJournal);
-    return files_.remove(names_.journal);
+    mustWrite(sharing_ == Sharing::Shared ? files_.rename(names_.journal, names_.spareJournal)
+                                          : files_.remove(names_.journal));
+    mustWrite(!writeThrough_ || flushFolder());
 }
 
 // Durability point 1: the records and the header that counts them reach
 // the disk before any table byte they cover is written. A new journal gets
 // both in one write: until it returns no table byte is written, so a header
 // whose records were cut short covers nothing that reached the table.
-bool Journal::record(const Staged& staged)
+void Journal::record(const Staged& staged)
 {
-    if (staged.count == 0) return true;
+    if (staged.count == 0) return;
     bool created = !file_;
     std::int64_t records = static_cast<std::int64_t>(staged.records.size());
     std::uint8_t header[JournalHeaderSize];
-    encodeHeader(header, (created ? 0 : count_) + staged.count, (created ? 0 : bytes_) + records);
+    encodeHeader(header, (created ? 0 : count_) + staged.count, (created ? 0 : bytes_) + records, nonce_);
     if (created) {
         std::vector<std::uint8_t> whole(header, header + JournalHeaderSize);
         whole.insert(whole.end(), staged.records.begin(), staged.records.end());
-        if (!createFile(whole)) return false;
-    } else if (!writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) ||
-               !writeExact(*file_, 0, header, JournalHeaderSize) || (writeThrough_ && !file_->flush())) {
-        return false;
+        createFile(whole);
+    } else {
+        mustWrite(writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) &&
+                  writeExact(*file_, 0, header, JournalHeaderSize) && (!writeThrough_ || file_->flush()));
     }
     count_ += staged.count;
     bytes_ += records;
     for (const auto& [file, length] : staged.lengths) originalLength_[file] = length;
     for (const auto& [file, stretch] : staged.covers) cover(covered_[file], stretch.first, stretch.second);
-    return true;
 }
 
 // The journal's name in the folder, so that it survives a power cut too.
@@ -444,74 +479,75 @@ std::vector<Journal::Pending> Journal::joinedPendingWrites()
 
 // The write-back's writes, recorded with one flush of the journal and then
 // made in the order they were asked for.
-bool Journal::makePendingWrites()
+void Journal::makePendingWrites()
 {
-    if (pending_.empty()) return true;
+    if (pending_.empty()) return;
     std::vector<Pending> pending = joinedPendingWrites();
     Staged staged;
     for (const Pending& write : pending)
-        if (!stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size()),
-                   write.bytes.data()))
-            return false;
-    if (!record(staged)) return false;
+        stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size()),
+              write.bytes.data());
+    record(staged);
     for (const Pending& write : pending) {
         written_[write.file] = true;
-        if (!writeExact(*targets_[write.file], write.offset, write.bytes.data(),
-                        static_cast<std::int64_t>(write.bytes.size())))
-            return false;
+        mustWrite(writeExact(*targets_[write.file], write.offset, write.bytes.data(),
+                             static_cast<std::int64_t>(write.bytes.size())));
     }
-    return true;
 }
 
 // Durability points 2 and 3: the table files reach the disk, then the
 // journal goes.
 void Journal::commit()
 {
-    bool made = makePendingWrites();
-    deferring_ = false;
-    if (!made) fail();
-    if (!recorded_) {
-        forget();
-        return;
+    try {
+        makePendingWrites();
+    } catch (const StoreError&) {
+        endDeferring();
+        throw;
     }
-    for (int file = 0; writeThrough_ && file < JournaledFiles; ++file)
-        if (written_[file] && targets_[file] && !targets_[file]->flush()) fail();
-    if (!retire()) fail();
+    endDeferring();
+    if (state_ == State::Recorded) {
+        for (int file = 0; writeThrough_ && file < JournaledFiles; ++file)
+            mustWrite(!written_[file] || !targets_[file] || targets_[file]->flush());
+        retire();
+    }
     forget();
 }
 
+// Back to a clean state, but for a journal that is still hot.
 void Journal::forget()
 {
     file_.reset();
-    recorded_ = false;
+    nonce_ = newNonce();
+    if (state_ != State::Hot) state_ = State::Clean;
     count_ = 0;
     bytes_ = 0;
     for (auto& stretches : covered_) stretches.clear();
     originalLength_.fill(std::nullopt);
     written_.fill(false);
-    deferring_ = false;
     pending_.clear();
 }
 
 void Journal::rollBack() noexcept
 {
-    pending_.clear();
-    deferring_ = false;
-    bool recorded = recorded_;
-    file_.reset();
-    if (recorded || hot_) hot_ = !rollBackJournal(files_, names_.journal, targets_);
+    bool onDisk = state_ == State::Recorded || state_ == State::DeferringRecorded || state_ == State::Hot;
+    state_ = State::Clean;
     forget();
+    if (onDisk && !rollBackJournal(files_, names_.journal, targets_)) state_ = State::Hot;
 }
 
 bool Journal::recoverIfHot()
 {
     if (!files_.exists(names_.journal)) {
-        hot_ = false;
+        if (state_ == State::Hot) state_ = State::Clean;
         return false;
     }
+    state_ = State::Clean;
     forget();
-    hot_ = !rollBackJournal(files_, names_.journal, targets_);
-    if (hot_) fail();
+    if (!rollBackJournal(files_, names_.journal, targets_)) {
+        state_ = State::Hot;
+        mustWrite(false);
+    }
     return true;
 }
 
@@ -535,13 +571,14 @@ bool parseJournal(const std::vector<std::uint8_t>& content, Parsed& parsed)
         bytes::getU32(header + journalheader::Checksum) != journalChecksum(header, journalheader::Checksum))
         return false;
     std::int32_t count = bytes::getI32(header + journalheader::RecordCount);
+    const std::uint32_t seed = recordSeed(bytes::getU32(header + journalheader::Nonce));
     std::size_t at = JournalHeaderSize;
     for (std::int32_t i = 0; i < count; ++i) {
         if (content.size() - at < static_cast<std::size_t>(JournalRecordHeaderSize)) break;
         const std::uint8_t* record = content.data() + at;
         std::size_t size = bytes::getU32(record + journalrecord::Length);
         if (content.size() - at - JournalRecordHeaderSize < size) break;
-        std::uint32_t sum = journalChecksum(record, journalrecord::Checksum);
+        std::uint32_t sum = journalChecksum(record, journalrecord::Checksum, seed);
         sum = journalChecksum(record + journalrecord::Image, size, sum);
         int file = record[journalrecord::File];
         if (sum != bytes::getU32(record + journalrecord::Checksum) || file >= JournaledFiles) break;

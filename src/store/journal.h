@@ -16,7 +16,9 @@
 //   12   4   record count: the records that were made durable, signed
 //   16   8   bytes of those records
 //   24   4   checksum of bytes 0..23 (FNV-1a, 32 bits)
-//   28   4   reserved, 0
+//   28   4   nonce: this journal's own number, never 0, from which each
+//            record's checksum starts (0 in a journal of a store without
+//            nonces: its records' checksums start as the header's does)
 //
 // Record (20 bytes and its image):
 //   0    1   table file: 0 data, 1 index, 2 memo
@@ -24,7 +26,8 @@
 //   2    2   reserved, 0
 //   4    8   before-image: its offset in the table file; length: the length
 //   12   4   bytes of the image that follows, 0 for a length
-//   16   4   checksum of bytes 0..15 and the image (FNV-1a, 32 bits)
+//   16   4   checksum of the nonce, bytes 0..15 and the image (FNV-1a,
+//            32 bits, over the nonce's 4 bytes first)
 //   20   ... the image
 //
 // Invariants:
@@ -71,9 +74,11 @@
 //      once the journal is gone. The table files themselves are opened
 //      without writing through, since this one flush per file covers all
 //      of a write-back's writes to it.
-//   3. the journal is removed. Its removal is not flushed: a journal that
-//      comes back after a power cut rolls back a post that had completed,
-//      which leaves the table whole, as before that post.
+//   3. the journal is removed (in a shared open renamed to the spare), and
+//      the folder is flushed, so that a journal never comes back after a
+//      power cut to roll back a write-back that had returned. Records the
+//      spare still holds never check out under the next journal's header,
+//      whose nonce differs.
 // Rolling back flushes the table files in either mode before the journal
 // goes: it is rare, and it must not leave a table half put back.
 // An exclusive open groups the writes of evicted buffers into stretches of
@@ -81,12 +86,35 @@
 // and flushes the journal once per stretch rather than once per buffer; a
 // write-back groups all of its writes into one flush of the journal, and
 // joins writes that follow one another in a file into one.
+//
+// The state of an open table's journal, and what moves it:
+//
+//             beginWriteBack               first record
+//   Clean ------------------> Deferring -----------------> DeferringRecorded
+//   |  ^  ^---- commit ---------'                           |  |  ^
+//   |  '------------------------ commit --------------------'  |  |
+//   |                                         commit fails     |  | beginWriteBack
+//   |  record (an exclusive open, between write-backs)         v  |
+//   '------------------------------------------------------> Recorded
+//
+//   rollBack, from any state: Clean, or Hot when the rollback fails (a
+//   commit that fails in Deferring leaves Clean, and the caller rolls back);
+//   Hot: the journal on the disk still counts; the next write-back or
+//   record first rolls it back (Clean) or fails and stays Hot.
+// Deferring and DeferringRecorded hold the writes of a write-back in memory;
+// Recorded and DeferringRecorded have records of theirs on the disk, which a
+// rollback puts back.
+//
+// Within the journal a failure is a StoreError ("Error reading from data
+// file" when a before-image cannot be read, "Error writing to data file"
+// otherwise); the table files it stands between see one as a failed call.
 
 #include "store/file.h"
 #include "store/tablefiles.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -108,6 +136,7 @@ inline constexpr int Version = 8;
 inline constexpr int RecordCount = 12;
 inline constexpr int RecordBytes = 16;
 inline constexpr int Checksum = 24;
+inline constexpr int Nonce = 28;
 }  // namespace journalheader
 
 namespace journalrecord {
@@ -174,25 +203,30 @@ private:
         std::vector<std::pair<int, std::int64_t>> lengths;
     };
 
-    // For the journaled files.
-    bool deferring() const { return deferring_; }
-    bool covers() const { return deferring_ || sharing_ == Sharing::Exclusive; }
-    void defer(int file, std::int64_t offset, const void* data, std::int64_t size);
-    bool beforeWrite(int file, std::int64_t offset, std::int64_t size);
-    bool beforeCut(int file, std::int64_t size);
-    bool makePendingWrites();
+    enum class State { Clean, Deferring, DeferringRecorded, Recorded, Hot };
 
-    bool stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after = nullptr);
-    bool lengthBefore(Staged& staged, int file, std::int64_t& length);
-    bool record(const Staged& staged);
+    // For the journaled files.
+    bool deferring() const { return state_ == State::Deferring || state_ == State::DeferringRecorded; }
+    bool covers() const { return deferring() || sharing_ == Sharing::Exclusive; }
+    static bool succeeds(const std::function<void()>& step);
+    void defer(int file, std::int64_t offset, const void* data, std::int64_t size);
+    void beforeWrite(int file, std::int64_t offset, std::int64_t size);
+    void beforeCut(int file, std::int64_t size);
+    void makePendingWrites();
+
+    void markRecorded();
+    void endDeferring();
+    void stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after = nullptr);
+    std::int64_t lengthBefore(Staged& staged, int file);
+    void record(const Staged& staged);
     bool flushFolder();
     std::vector<Pending> joinedPendingWrites();
-    bool createFile(const std::vector<std::uint8_t>& content);
-    bool reuseSpare(const std::vector<std::uint8_t>& content, bool& gone);
-    bool retire();
+    void createFile(const std::vector<std::uint8_t>& content);
+    bool reuseSpare(const std::vector<std::uint8_t>& content);
+    void retire();
     void forget();
-    [[noreturn]] void fail();
-    bool failedRead();
+    void mustRead(bool done) const;
+    void mustWrite(bool done) const;
 
     FileSystem& files_;
     TableFileNames names_;
@@ -202,16 +236,14 @@ private:
     std::array<File*, JournaledFiles> targets_{};
 
     std::unique_ptr<File> file_;  // open while it holds records of the present write-back
-    bool recorded_ = false;       // the journal on the disk may hold records of the present write-back
+    State state_ = State::Clean;
+    std::uint32_t nonce_;  // of the journal the present write-back writes
     std::int32_t count_ = 0;
     std::int64_t bytes_ = 0;
     std::array<std::map<std::int64_t, std::int64_t>, JournaledFiles> covered_;  // start -> end
     std::array<std::optional<std::int64_t>, JournaledFiles> originalLength_;
     std::array<bool, JournaledFiles> written_{};
-    bool deferring_ = false;
     std::vector<Pending> pending_;
-    bool hot_ = false;  // a rollback of ours failed: the journal on the disk still counts
-    bool readFailed_ = false;
 };
 
 // Rolls back the journal at path over the given table files (null for one

@@ -61,6 +61,15 @@ public:
     virtual void endOperation() = 0;
     // Must not throw: it runs while the operation's own failure is on its way.
     virtual void rollBack() noexcept = 0;
+
+    // For repair, outside any operation: the file that rebuild() rewrites, to
+    // keep a copy of first; and every index emptied and filled anew from the
+    // slot images (slots[n - 1] is slot n, deleted ones in the deleted-slot
+    // index), written back and flushed. Returns the rows indexed.
+    virtual File& diskFile() = 0;
+    virtual std::int32_t rebuild(const std::vector<std::vector<std::uint8_t>>& slots) = 0;
+    // The primary index and the secondary ones.
+    virtual int indexCount() const = 0;
 };
 
 // What the data file hands over when it opens its table's index file, after

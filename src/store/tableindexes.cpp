@@ -2,6 +2,7 @@
 
 #include "store/bytes.h"
 #include "store/storeerror.h"
+#include "store/storemessages.h"
 
 namespace store {
 
@@ -124,6 +125,23 @@ std::optional<IndexEntry> TableIndexes::atPlace(int order, std::int32_t place)
     if (!reversed(order)) return file_.atRank(order, place);
     if (place < 0) return std::nullopt;
     return file_.atRank(order, file_.keyCount(order) - 1 - place);
+}
+
+std::int32_t TableIndexes::rebuild(const std::vector<std::vector<std::uint8_t>>& slots)
+{
+    file_.empty();
+    std::int32_t rows = 0;
+    for (std::int32_t slot = 1; slot <= static_cast<std::int32_t>(slots.size()); ++slot) {
+        const std::uint8_t* image = slots[static_cast<std::size_t>(slot - 1)].data();
+        if (file_.primaryHasKeyColumns()) insertDeletedSlot(image[slotfield::State], image, slot);
+        if (image[slotfield::State] != SlotInUse) continue;
+        ++rows;
+        for (int index : rowKeyIndexes()) file_.insert(index, keyOf(index, image), slot);
+    }
+    file_.addRows(rows);
+    file_.writeBack();
+    if (!file_.diskFile().flush()) throw StoreError(messages::errorWriting(file_.dataFileName()));
+    return rows;
 }
 
 }  // namespace store

@@ -52,6 +52,9 @@ public:
     void beginOperation() override { file_.beginOperation(); }
     void endOperation() override { file_.endOperation(); }
     void rollBack() noexcept override { file_.rollBackOperation(); }
+    File& diskFile() override { return file_.diskFile(); }
+    std::int32_t rebuild(const std::vector<std::vector<std::uint8_t>>& slots) override;
+    int indexCount() const override { return file_.secondaryCount() + 1; }
 
     // The order of an index name in any letter case, the primary for an empty
     // name; fails with "Invalid secondary index name ...".

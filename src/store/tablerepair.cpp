@@ -3,8 +3,8 @@
 #include "store/bytes.h"
 #include "store/datafile.h"
 #include "store/storeerror.h"
+#include "store/storemessages.h"
 #include "store/tablecheck.h"
-#include "store/tableindexes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +19,41 @@ namespace {
 using Slots = std::vector<std::vector<std::uint8_t>>;  // slots[n - 1] is slot n
 
 std::string slotTitle(std::int32_t slot) { return "Slot " + std::to_string(slot); }
+
+// A chain of deleted slots or free blocks as it will be: kept when it runs
+// through members only, without a loop, and holds them all; otherwise linked
+// anew through them in ascending order.
+struct Chain {
+    std::int32_t head = 0;
+    bool rebuilt = false;
+    std::size_t metBefore = 0;  // members the old chain held before it went wrong
+};
+
+Chain rechain(std::int32_t head, const std::set<std::int32_t>& members,
+              const std::function<std::int32_t(std::int32_t)>& next,
+              const std::function<void(std::int32_t member, std::int32_t next)>& link)
+{
+    std::set<std::int32_t> met;
+    bool sound = true;
+    for (std::int32_t member = head; member != 0 && sound;) {
+        sound = members.count(member) != 0 && met.insert(member).second;
+        if (sound) member = next(member);
+    }
+    if (sound && met.size() == members.size()) return {head, false, met.size()};
+    std::int32_t following = 0;
+    for (auto member = members.rbegin(); member != members.rend(); ++member) {
+        link(*member, following);
+        following = *member;
+    }
+    return {following, true, met.size()};
+}
+
+// A piece of a file that repair rewrites.
+struct Piece {
+    std::int64_t offset;
+    const std::uint8_t* bytes;
+    std::int64_t size;
+};
 
 // The checks whose findings the report starts with; a check that cannot run
 // at all is a finding too.
@@ -38,12 +73,12 @@ public:
     RepairReport run();
 
 private:
-    std::int64_t slotOffset(std::int32_t slot) const
-    {
-        return DataHeaderSize + std::int64_t{ColumnDefinitionSize} * static_cast<std::int64_t>(data_.columns().size()) +
-               std::int64_t{slot - 1} * data_.header().slotSize;
-    }
     void backUp(File& file, const std::string& path);
+    // Keeps a copy of the file, writes the pieces, then the header with its
+    // change counter raised and setHeader's fields, cuts the file to length
+    // when given one, and flushes.
+    void writeBack(File& file, const std::string& path, const std::vector<Piece>& pieces, int headerSize,
+                   int changeCounter, const std::function<void(std::uint8_t*)>& setHeader, std::int64_t length = -1);
 
     void repairSlots();
     void repairDeletedChain();
@@ -101,8 +136,22 @@ void Repair::backUp(File& file, const std::string& path)
     std::unique_ptr<File> backup = files_.create(copy, status);
     if (!backup) throw StoreError("Cannot make the backup copy " + copy);
     writeOrFail(*backup, 0, content.data(), static_cast<std::int64_t>(content.size()), data_.name());
-    if (!backup->flush()) throw StoreError("Error writing to data file " + data_.name());
+    if (!backup->flush()) throw StoreError(messages::errorWriting(data_.name()));
     report_.changed.push_back("Kept a copy of " + path + " as " + copy);
+}
+
+void Repair::writeBack(File& file, const std::string& path, const std::vector<Piece>& pieces, int headerSize,
+                       int changeCounter, const std::function<void(std::uint8_t*)>& setHeader, std::int64_t length)
+{
+    backUp(file, path);
+    for (const Piece& piece : pieces) writeOrFail(file, piece.offset, piece.bytes, piece.size, data_.name());
+    std::vector<std::uint8_t> header(static_cast<std::size_t>(headerSize));
+    readOrFail(file, 0, header.data(), headerSize, data_.name());
+    bytes::putI32(header.data() + changeCounter, bytes::getI32(header.data() + changeCounter) + 1);
+    setHeader(header.data());
+    writeOrFail(file, 0, header.data(), headerSize, data_.name());
+    if (length >= 0) truncateOrFail(file, length, data_.name());
+    if (!file.flush()) throw StoreError(messages::errorWriting(data_.name()));
 }
 
 // ---- 1. Data file ----------------------------------------------------------------
@@ -130,24 +179,16 @@ void Repair::repairDeletedChain()
     std::set<std::int32_t> deleted;
     for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot)
         if (slots_[static_cast<std::size_t>(slot - 1)][slot::State] == slot::Deleted) deleted.insert(slot);
-    std::set<std::int32_t> met;
-    bool sound = true;
-    for (std::int32_t slot = data_.header().deletedChain; slot != 0 && sound;) {
-        sound = deleted.count(slot) != 0 && met.insert(slot).second;
-        if (sound) slot = bytes::getI32(slots_[static_cast<std::size_t>(slot - 1)].data() + slot::Link);
-    }
-    deletedChain_ = data_.header().deletedChain;
-    if (sound && met.size() == deleted.size()) return;
-    std::int32_t next = 0;
-    for (auto slot = deleted.rbegin(); slot != deleted.rend(); ++slot) {
-        std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(*slot - 1)];
-        if (bytes::getI32(image.data() + slot::Link) != next) {
-            bytes::putI32(image.data() + slot::Link, next);
-            changedSlots_.insert(*slot);
-        }
-        next = *slot;
-    }
-    deletedChain_ = next;
+    auto imageOf = [&](std::int32_t slot) { return slots_[static_cast<std::size_t>(slot - 1)].data(); };
+    Chain chain = rechain(
+        data_.header().deletedChain, deleted, [&](std::int32_t slot) { return bytes::getI32(imageOf(slot) + slot::Link); },
+        [&](std::int32_t slot, std::int32_t next) {
+            if (bytes::getI32(imageOf(slot) + slot::Link) == next) return;
+            bytes::putI32(imageOf(slot) + slot::Link, next);
+            changedSlots_.insert(slot);
+        });
+    deletedChain_ = chain.head;
+    if (!chain.rebuilt) return;
     dataHeaderChanged_ = true;
     report_.changed.push_back("Rebuilt the deleted-slot chain through " + std::to_string(deleted.size()) +
                               " deleted slots");
@@ -156,18 +197,13 @@ void Repair::repairDeletedChain()
 void Repair::writeDataFile()
 {
     if (changedSlots_.empty() && !dataHeaderChanged_) return;
-    File& file = data_.diskFile();
-    backUp(file, data_.name());
+    std::vector<Piece> pieces;
     for (std::int32_t slot : changedSlots_) {
         const std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(slot - 1)];
-        writeOrFail(file, slotOffset(slot), image.data(), static_cast<std::int64_t>(image.size()), data_.name());
+        pieces.push_back({data_.slotOffset(slot), image.data(), static_cast<std::int64_t>(image.size())});
     }
-    std::uint8_t header[DataHeaderSize];
-    readOrFail(file, 0, header, DataHeaderSize, data_.name());
-    bytes::putI32(header + dataheader::ChangeCounter, bytes::getI32(header + dataheader::ChangeCounter) + 1);
-    bytes::putI32(header + dataheader::DeletedChain, deletedChain_);
-    writeOrFail(file, 0, header, DataHeaderSize, data_.name());
-    if (!file.flush()) throw StoreError("Error writing to data file " + data_.name());
+    writeBack(data_.diskFile(), data_.name(), pieces, DataHeaderSize, dataheader::ChangeCounter,
+              [&](std::uint8_t* header) { bytes::putI32(header + dataheader::DeletedChain, deletedChain_); });
     report_.changed.push_back("Rewrote " + std::to_string(changedSlots_.size()) + " slots and the header of " +
                               data_.name());
 }
@@ -262,41 +298,29 @@ void Repair::repairFreeChain()
     std::set<std::int32_t> free;
     for (const auto& [offset, header] : blockHeaders_)
         if (!usedBlocks_.count(offset)) free.insert(offset);
-    std::set<std::int32_t> met;
-    bool sound = true;
-    for (std::int32_t offset = data_.memo()->header().freeHead; offset != 0 && sound;) {
-        sound = free.count(offset) != 0 && met.insert(offset).second;
-        if (sound) offset = bytes::getI32(blockHeaders_[offset].data() + blockheader::Next);
-    }
-    freeHead_ = data_.memo()->header().freeHead;
-    if (sound && met.size() == free.size()) return;
-    std::int32_t next = 0;
-    for (auto offset = free.rbegin(); offset != free.rend(); ++offset) {
-        setBlockHeader(*offset, 0, next, 0, 0, 0);
-        next = *offset;
-    }
-    freeHead_ = next;
+    Chain chain = rechain(
+        data_.memo()->header().freeHead, free,
+        [&](std::int32_t offset) { return bytes::getI32(blockHeaders_[offset].data() + blockheader::Next); },
+        [&](std::int32_t offset, std::int32_t next) { setBlockHeader(offset, 0, next, 0, 0, 0); });
+    freeHead_ = chain.head;
+    if (!chain.rebuilt) return;
     memoHeaderChanged_ = true;
     report_.changed.push_back("Rebuilt the memo file's free chain through " + std::to_string(free.size()) +
-                              " blocks, " + std::to_string(free.size() - std::min(free.size(), met.size())) +
+                              " blocks, " + std::to_string(free.size() - std::min(free.size(), chain.metBefore)) +
                               " of them neither in a value nor free before");
 }
 
 void Repair::writeMemoFile()
 {
     if (changedBlocks_.empty() && !memoHeaderChanged_) return;
-    File& file = data_.memo()->diskFile();
-    backUp(file, data_.fileNames().memo);
-    for (std::int32_t offset : changedBlocks_)
-        writeOrFail(file, offset, blockHeaders_[offset].data(), BlockHeaderSize, data_.name());
-    std::uint8_t header[MemoHeaderSize];
-    readOrFail(file, 0, header, MemoHeaderSize, data_.name());
-    bytes::putI32(header + memoheader::ChangeCounter, bytes::getI32(header + memoheader::ChangeCounter) + 1);
-    bytes::putI32(header + memoheader::FreeHead, freeHead_);
-    bytes::putI32(header + memoheader::EndOfFile, static_cast<std::int32_t>(memoEnd_));
-    writeOrFail(file, 0, header, MemoHeaderSize, data_.name());
-    truncateOrFail(file, memoEnd_, data_.name());
-    if (!file.flush()) throw StoreError("Error writing to data file " + data_.name());
+    std::vector<Piece> pieces;
+    for (std::int32_t offset : changedBlocks_) pieces.push_back({offset, blockHeaders_[offset].data(), BlockHeaderSize});
+    writeBack(data_.memo()->diskFile(), data_.fileNames().memo, pieces, MemoHeaderSize, memoheader::ChangeCounter,
+              [&](std::uint8_t* header) {
+                  bytes::putI32(header + memoheader::FreeHead, freeHead_);
+                  bytes::putI32(header + memoheader::EndOfFile, static_cast<std::int32_t>(memoEnd_));
+              },
+              memoEnd_);
     report_.changed.push_back("Rewrote " + std::to_string(changedBlocks_.size()) + " block headers and the header of " +
                               data_.fileNames().memo);
 }
@@ -305,29 +329,11 @@ void Repair::writeMemoFile()
 
 void Repair::rebuildIndexFile()
 {
-    IndexFile& index = dynamic_cast<TableIndexes&>(data_.indexes()).file();
-    backUp(index.diskFile(), data_.fileNames().index);
-    index.empty();
-    std::int32_t rows = 0;
-    for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot) {
-        const std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(slot - 1)];
-        bool inUse = image[slot::State] == slot::InUse;
-        if (index.primaryHasKeyColumns())
-            index.insert(DeletedSlotDescriptor, deletedSlotKey(image[slot::State], bytes::getI32(image.data() + slot::RowId)),
-                         slot);
-        if (!inUse) continue;
-        ++rows;
-        if (index.primaryHasKeyColumns())
-            index.insert(PrimaryIndex, index.keyBuilder(PrimaryIndex).build(image.data()), slot);
-        for (int secondary = 1; secondary <= index.secondaryCount(); ++secondary)
-            index.insert(secondary, index.keyBuilder(secondary).build(image.data()), slot);
-    }
-    index.addRows(rows);
-    index.writeBack();
-    if (!index.diskFile().flush()) throw StoreError("Error writing to data file " + data_.name());
-    report_.changed.push_back("Rebuilt " + data_.fileNames().index + ": " +
-                              std::to_string(index.secondaryCount() + 1) + " indexes and the deleted-slot index over " +
-                              std::to_string(rows) + " rows");
+    RowIndexes& indexes = data_.indexes();
+    backUp(indexes.diskFile(), data_.fileNames().index);
+    std::int32_t rows = indexes.rebuild(slots_);
+    report_.changed.push_back("Rebuilt " + data_.fileNames().index + ": " + std::to_string(indexes.indexCount()) +
+                              " indexes and the deleted-slot index over " + std::to_string(rows) + " rows");
 }
 
 }  // namespace

@@ -248,6 +248,22 @@ TEST_F(SmallTable, WholeSlotsPastTheHeaderAreAWriteBackThatNeverFinishedAndAreCu
     EXPECT_EQ(failureOfOpen(), "");
 }
 
+TEST_F(SmallTable, ASlotCountBelowTheRowsOnDiskIsDamageAndCutsNothing)
+{
+    {
+        auto data = openTable(path);
+        for (int n = 1; n <= 3; ++n) add(*data, "r", n);
+    }
+    const std::vector<std::uint8_t> pristine = readFile(path);
+    for (std::int64_t nextSlot : {3, 1, 0, -1}) {
+        writeFile(path, pristine);
+        patchFile(path, 13, littleEndian(nextSlot, 4));
+        const std::vector<std::uint8_t> damaged = readFile(path);
+        EXPECT_EQ(failureOfOpen(), "Header information corrupt in data file " + path) << "next slot " << nextSlot;
+        EXPECT_EQ(readFile(path), damaged) << "next slot " << nextSlot;
+    }
+}
+
 TEST_F(SmallTable, OpeningReportsMissingFilesAndSharingConflicts)
 {
     std::string missing = dir.file("none.dat");

@@ -3,6 +3,7 @@
 // at each of the journal's durability points, in their order.
 
 #include "store/storetable.h"
+#include "store/journal.h"
 #include "store/tablecheck.h"
 #include "support/faultyfilesystem.h"
 #include "support/tables.h"
@@ -114,13 +115,36 @@ TEST_F(SharedPostDurability, AWriteThroughPostFlushesTheJournalBeforeTheTableAnd
             EXPECT_LT(flush, gone);
             EXPECT_EQ(std::count(trace.begin(), trace.end(), "flush " + file), 1);
         }
+        // The journal's going is on the disk before the post returns.
+        EXPECT_GT(placeOf(trace, "flush " + dir.path().string(), true), gone);
         EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
                                 [](const std::string& call) { return call.starts_with("flush "); }),
-                  5);
+                  6);
     }
     table.setActive(false);
     EXPECT_FALSE(systemFileSystem().exists(spare));
     EXPECT_EQ(rowCount(), 2);
+}
+
+// A power cut can leave the journal's name on a file whose header is a
+// later write-back's and whose records are still an earlier one's: none of
+// those records may roll back the later post.
+TEST_F(SharedPostDurability, RecordsOfAnEarlierJournalNeverCheckOutUnderALaterHeader)
+{
+    StoreTable table("Results");
+    open(table, true);
+    post(table, 1);
+    const std::vector<std::uint8_t> first = readFile(spare);
+    post(table, 2);
+    std::vector<std::uint8_t> mixed = readFile(spare);
+    table.setActive(false);
+    mixed.resize(JournalHeaderSize);
+    mixed.insert(mixed.end(), first.begin() + JournalHeaderSize, first.end());
+    writeFile(journal, mixed);
+    EXPECT_EQ(rowCount(), 2);
+    auto data = openTable(path);
+    EXPECT_EQ(checkDataFile(*data), std::vector<std::string>{});
+    EXPECT_EQ(checkIndexFile(*data), std::vector<std::string>{});
 }
 
 // The pages a post changes lie next to the index header in a small table:

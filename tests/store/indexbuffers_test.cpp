@@ -65,4 +65,15 @@ TEST(ExclusiveIndexBuffers, MoreBuffersLeaveTheSameFilesAsTheDefault)
     EXPECT_EQ(checkIndexFile(*data), std::vector<std::string>{});
 }
 
+// A tree of more than one level needs a few pages pinned at once.
+TEST(ExclusiveIndexBuffers, FewerBuffersThanTheDefaultStillFillADeepTree)
+{
+    TempDir dir;
+    const std::string few = dir.file("few.dat");
+    fill(few, 2);
+    auto data = openTable(few);
+    EXPECT_EQ(data->slotCount(), 8000);
+    EXPECT_EQ(checkIndexFile(*data), std::vector<std::string>{});
+}
+
 }  // namespace

@@ -108,6 +108,23 @@ TEST_F(ReadAhead, WalkInIndexOrderReadsTheSlotsItThenUses)
     expectWalkReadsEachSlotOnce(false);
 }
 
+// New rows wait in the cache past the file's end: a read of the slots
+// before them must not read ahead into them.
+TEST_F(ReadAhead, AnExclusiveWalkAfterAnAppendReadsNoFurtherThanTheFile)
+{
+    StoreTable table("resultsdb");
+    table.setTableName(path);
+    table.setExclusive(true);
+    table.setActive(true);
+    table.BeginInsert();
+    table.WriteValue("NAME", "new");
+    table.WriteValue("KPH", 0.5);
+    table.PostRow();
+    int rows = 0;
+    for (table.GoFirst(); !table.AtEnd(); table.GoNext()) ++rows;
+    EXPECT_EQ(rows, Rows + 1);
+}
+
 // A cache asked to hold the whole table keeps the neighbours a read brings
 // along, so the walk reads the file in runs rather than row by row.
 TEST_F(ReadAhead, WalkWithACacheOfTheWholeTableReadsTheFileInRuns)

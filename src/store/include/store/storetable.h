@@ -88,7 +88,7 @@ public:
     bool ReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
     // Page buffers of each index in an exclusive open, 0 for the default
-    // (31). A long run of inserts in random key order rereads an evicted
+    // (31), which is also the least. A long run of inserts in random key order rereads an evicted
     // page for nearly every row with the default; each buffer holds one
     // decoded page of up to 4096 bytes. Only while closed; a shared open
     // keeps the default.
