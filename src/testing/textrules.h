@@ -22,7 +22,8 @@ int characterCount(const std::string& text);
 std::string trimmed(const std::string& text);
 
 // The pattern "0.00": at least one integer digit, exactly two decimals,
-// "." as the decimal point: 1.5 gives "1.50".
+// "." as the decimal point, an exact half rounded away from zero: 1.5 gives
+// "1.50", 90.625 gives "90.63".
 std::string formatTwoDecimals(double value);
 // The pattern "#,##0.00": the same with "," between groups of three integer
 // digits: 7234.5678 gives "7,234.57".

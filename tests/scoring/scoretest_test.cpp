@@ -371,3 +371,25 @@ TEST(Scoring, TextRules)
     EXPECT_EQ(keyedText(TestKind::numeric, " 12 "), " 12 ");
     EXPECT_EQ(keyedText(TestKind::alpha, " 12 "), "12");
 }
+
+// 3 errors in 32 keystrokes leave an accuracy of exactly 90.625, a half
+// that a reader rounds up, not to the even digit.
+TEST(Scoring, ReportFiguresRoundExactHalvesAwayFromZero)
+{
+    const struct {
+        double value;
+        const char* twoDecimals;
+        const char* thousands;
+    } cases[] = {
+        {100 - 3.0 / 32 * 100, "90.63", "90.63"},
+        {-90.625, "-90.63", "-90.63"},
+        {1234.125, "1234.13", "1,234.13"},
+        {0.125, "0.13", "0.13"},
+        {1.005, "1.00", "1.00"},  // just below the half in binary
+        {7188.0199, "7188.02", "7,188.02"},
+    };
+    for (const auto& each : cases) {
+        EXPECT_EQ(formatTwoDecimals(each.value), each.twoDecimals) << each.value;
+        EXPECT_EQ(formatThousands(each.value), each.thousands) << each.value;
+    }
+}
