@@ -1,11 +1,14 @@
 #include "results/uresults.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -37,19 +40,28 @@ constexpr int ResultsHelpContext = 5000;
 const QString DeleteAllQuestion = QStringLiteral("Do you really wish to delete ALL test results?");
 const QString NoExclusiveUse = QStringLiteral("Unable to get exclusive use of table.  Please try later.");
 
+// typical: a stored text as wide as those of most rows, which the column's
+// first width shows whole (a rate or a duration in general form carries up
+// to 15 significant digits).
 struct GridColumn {
     const char* column;
     const char* title;
     Qt::Alignment alignment;
+    const char* typical;
 };
 
 const std::vector<GridColumn> GridColumns{
-    {"NAME", "Testee Name", Qt::AlignLeft},      {"KPH", "Gross KPH", Qt::AlignRight},
-    {"NKPH", "Net KPH", Qt::AlignRight},         {"ACCURACY", "Accuracy", Qt::AlignRight},
-    {"TOTALKS", "Total KS", Qt::AlignRight},     {"TOTALFLDS", "Total Flds", Qt::AlignRight},
-    {"TOTERRS", "Total KS Err", Qt::AlignRight}, {"FLDERRS", "Total Fld Err", Qt::AlignRight},
-    {"TIME", "Duration", Qt::AlignRight},        {"TESTTYPE", "Test Type", Qt::AlignLeft},
-    {"TESTDATE", "Test Date", Qt::AlignLeft},
+    {"NAME", "Testee Name", Qt::AlignLeft, "Abercrombie-Fitzgerald, Alexandra"},
+    {"KPH", "Gross KPH", Qt::AlignRight, "12345.6789012345"},
+    {"NKPH", "Net KPH", Qt::AlignRight, "12345.6789012345"},
+    {"ACCURACY", "Accuracy", Qt::AlignRight, "99.8888888888889"},
+    {"TOTALKS", "Total KS", Qt::AlignRight, "88888"},
+    {"TOTALFLDS", "Total Flds", Qt::AlignRight, "8888"},
+    {"TOTERRS", "Total KS Err", Qt::AlignRight, "8888"},
+    {"FLDERRS", "Total Fld Err", Qt::AlignRight, "8888"},
+    {"TIME", "Duration", Qt::AlignRight, "5.03333333333333"},
+    {"TESTTYPE", "Test Type", Qt::AlignLeft, "alphanumeric"},
+    {"TESTDATE", "Test Date", Qt::AlignLeft, "88/88/88"},
 };
 constexpr int NetKphColumn = 2;
 
@@ -176,8 +188,8 @@ void TresultsForm::buildGrid()
     DBGrid1->verticalHeader()->hide();
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
-    DBGrid1->horizontalHeader()->setDefaultSectionSize(90);
-    DBGrid1->setColumnWidth(0, 200);
+    DBGrid1->setWordWrap(false);
+    setGridWidths();
     DBGrid1->setStyleSheet(QStringLiteral("QTableView { background: rgb(192, 220, 192); }"
                                           "QHeaderView::section { background: rgb(0, 128, 128); color: yellow;"
                                           " border: 1px solid rgb(0, 96, 96); padding: 2px 4px; }"));
@@ -189,6 +201,22 @@ void TresultsForm::buildGrid()
     connect(exportAction, &QAction::triggered, this, &TresultsForm::exportClick);
     DBGrid1->addAction(exportAction);
     DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TresultsForm::setGridWidths()
+{
+    constexpr int Padding = 16;  // the cell's margins and the grid line
+    for (int column = 0; column < int(GridColumns.size()); ++column) {
+        const QFontMetrics header(DBGrid1->horizontalHeader()->font());
+        QFont cellFont = DBGrid1->font();
+        // Net KPH is drawn two points larger (see ResultsGridModel).
+        if (column == NetKphColumn) cellFont.setPointSizeF(cellFont.pointSizeF() + 2);
+        const QFontMetrics cell(cellFont);
+        const GridColumn& described = GridColumns[std::size_t(column)];
+        const int width = std::max(header.horizontalAdvance(QString::fromLatin1(described.title)),
+                                   cell.horizontalAdvance(QString::fromUtf8(described.typical)));
+        DBGrid1->setColumnWidth(column, width + Padding);
+    }
 }
 
 QWidget* TresultsForm::buildPanel()
@@ -357,7 +385,7 @@ void TresultsForm::BitBtn3Click()
 
 void TresultsForm::BitBtn4Click()
 {
-    if (!messages().confirmBox(DeleteAllQuestion, ConfirmButtons::YesNo)) return;
+    if (!messages().confirmBox(DeleteAllQuestion, ConfirmButtons::YesNoDefaultNo)) return;
     try {
         resultsdb.setActive(false);
         resultsdb.setExclusive(true);
@@ -373,6 +401,13 @@ void TresultsForm::BitBtn4Click()
             // Closing always closes; the failure shown is the one above.
         }
         resultsdb.setExclusive(false);
+        // Behind the refusal the grid keeps showing the rows, which are all
+        // still there; the window's close step closes the handle again.
+        try {
+            resultsdb.setActive(true);
+        } catch (const store::StoreError&) {
+            // Then the grid stays empty; the refusal is still the news.
+        }
         messages().errorBox(NoExclusiveUse);
         done(Rejected);
     }
