@@ -21,14 +21,17 @@ namespace {
 constexpr double Margin = 12.7;
 constexpr double BandHeight = 10.6;
 constexpr double TextDrop = 4.2;
+constexpr double BandWidth = 254;
 const QString Title = QStringLiteral("Data entry test results");
 
-enum class Align { Left, Right };
+// RightCut: at the right edge, or cut at it where it would not fit.
+enum class Align { Left, Right, RightCut };
 enum class Mask { None, Thousands, Fixed };
 
 // Distances in millimetres from the left margin. No value reaches outside
-// its area: names are cut to the characters that fit, other values wider
-// than their area (a large rate, a time of day with its AM/PM) are drawn
+// its area: names, durations and times of day are cut to the characters that
+// fit (a time of day, last in the band, may run on to the band's right edge
+// so that it keeps its AM/PM); rates wider than their area are drawn
 // narrower, so that none overprints its neighbour and none loses a digit.
 struct ListColumn {
     const char* caption;
@@ -49,10 +52,10 @@ constexpr std::array<ListColumn, 12> Columns{{
     {"Ttl flds", 112.7, "TOTALFLDS", Align::Right, 111.7, 122.5, Mask::None},
     {"Ttl ks err", 131.8, "TOTERRS", Align::Right, 134.9, 145.8, Mask::None},
     {"Ttl fld err", 152.4, "FLDERRS", Align::Right, 154.3, 165.1, Mask::None},
-    {"Duration", 171.5, "TIME", Align::Right, 173.3, 184.1, Mask::None},
+    {"Duration", 171.5, "TIME", Align::RightCut, 173.3, 184.1, Mask::None},
     {"Test type", 190.5, "TESTTYPE", Align::Left, 190.2, 213.8, Mask::None},
     {"Test date", 215.9, "TESTDATE", Align::Right, 215.9, 230.7, Mask::None},
-    {"Time", 239.2, "TESTTIME", Align::Right, 234.7, 247.9, Mask::None},
+    {"Time", 239.2, "TESTTIME", Align::RightCut, 234.7, 247.9, Mask::None},
 }};
 
 // Bound controls stop following the handle while the list walks it, and
@@ -119,6 +122,16 @@ public:
         painter.drawText(QPointF(0, 0), text);
         painter.restore();
     }
+    // At the right edge when it fits, else from the left edge with whole
+    // characters only, as many as fit before end.
+    void rightOrCut(double left, double right, double end, const QString& text)
+    {
+        const double width = metrics.horizontalAdvance(text) / units;
+        if (width <= right - left)
+            draw(right - width, text);
+        else
+            cut(left, end, text);
+    }
     // Whole characters only, as many as fit between at and end.
     void cut(double at, double end, QString text)
     {
@@ -162,10 +175,15 @@ void writeDetail(PageWriter& page, store::StoreTable& table)
 {
     for (const ListColumn& column : Columns) {
         const QString text = valueText(table, column);
-        if (column.align == Align::Right)
-            page.right(column.valueLeft, column.valueRight, text);
-        else
-            page.cut(column.valueLeft, column.valueRight, text);
+        switch (column.align) {
+        case Align::Right: page.right(column.valueLeft, column.valueRight, text); break;
+        case Align::RightCut: {
+            const bool last = &column == &Columns.back();
+            page.rightOrCut(column.valueLeft, column.valueRight, last ? BandWidth : column.valueRight, text);
+            break;
+        }
+        case Align::Left: page.cut(column.valueLeft, column.valueRight, text); break;
+        }
     }
     page.endBand();
 }
