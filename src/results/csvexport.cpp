@@ -1,12 +1,30 @@
 #include "results/csvexport.h"
 
+#include <charconv>
+
 namespace results {
 
 namespace {
 
+bool isNumber(const std::string& text)
+{
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end;
+}
+
+// A spreadsheet takes a cell starting with one of these as a formula, so a
+// name typed by a testee could run as one. A plain number is no formula.
+bool startsFormula(const std::string& text)
+{
+    return !text.empty() && std::string("=+-@\t\r").find(text.front()) != std::string::npos && !isNumber(text);
+}
+
 bool needsQuotes(const std::string& text)
 {
     if (text.empty()) return false;
+    if (startsFormula(text)) return true;
     // Blanks at either end survive a reader that trims unquoted fields.
     if (text.front() == ' ' || text.back() == ' ') return true;
     return text.find_first_of(",\"\r\n") != std::string::npos;
@@ -17,7 +35,8 @@ bool needsQuotes(const std::string& text)
 std::string csvField(const std::string& text)
 {
     if (!needsQuotes(text)) return text;
-    std::string quoted = "\"";
+    // The apostrophe tells the spreadsheet the cell is text, and is not shown.
+    std::string quoted = startsFormula(text) ? "\"'" : "\"";
     for (char c : text) {
         if (c == '"') quoted += '"';
         quoted += c;

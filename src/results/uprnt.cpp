@@ -21,11 +21,13 @@ namespace {
 constexpr double Margin = 12.7;
 constexpr double BandHeight = 10.6;
 constexpr double TextDrop = 4.2;
+constexpr double BandWidth = 254;
 const QString Title = QStringLiteral("Data entry test results");
 
 // No value reaches outside its area (distances in millimetres from the left
-// margin): names are cut to the characters that fit, other values wider
-// than their area (a large rate, a time of day with its AM/PM) are drawn
+// margin): names, durations and times of day are cut to the characters that
+// fit (a time of day, last in the band, may run on to the band's right edge
+// so that it keeps its AM/PM); rates wider than their area are drawn
 // narrower, so that none overprints its neighbour and none loses a digit.
 using scoring::ResultsColumn;
 
@@ -93,6 +95,16 @@ public:
         painter.drawText(QPointF(0, 0), text);
         painter.restore();
     }
+    // At the right edge when it fits, else from the left edge with whole
+    // characters only, as many as fit before end.
+    void rightOrCut(double left, double right, double end, const QString& text)
+    {
+        const double width = metrics.horizontalAdvance(text) / units;
+        if (width <= right - left)
+            draw(right - width, text);
+        else
+            cut(left, end, text);
+    }
     // Whole characters only, as many as fit between at and end.
     void cut(double at, double end, QString text)
     {
@@ -135,12 +147,19 @@ QString valueText(store::StoreTable& table, const ResultsColumn& column)
 
 void writeDetail(PageWriter& page, store::StoreTable& table)
 {
-    for (const ResultsColumn* column : scoring::listColumns()) {
+    const std::vector<const ResultsColumn*> columns = scoring::listColumns();
+    for (const ResultsColumn* column : columns) {
         const QString text = valueText(table, *column);
-        if (column->list.alignment == scoring::Alignment::right)
-            page.right(column->list.valueLeft, column->list.valueRight, text);
-        else
-            page.cut(column->list.valueLeft, column->list.valueRight, text);
+        const scoring::ListPlace& place = column->list;
+        switch (place.alignment) {
+        case scoring::Alignment::right: page.right(place.valueLeft, place.valueRight, text); break;
+        case scoring::Alignment::rightCut: {
+            const bool last = column == columns.back();
+            page.rightOrCut(place.valueLeft, place.valueRight, last ? BandWidth : place.valueRight, text);
+            break;
+        }
+        case scoring::Alignment::left: page.cut(place.valueLeft, place.valueRight, text); break;
+        }
     }
     page.endBand();
 }

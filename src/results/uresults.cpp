@@ -1,11 +1,14 @@
 #include "results/uresults.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -151,8 +154,8 @@ void TresultsForm::buildGrid()
     DBGrid1->verticalHeader()->hide();
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
-    DBGrid1->horizontalHeader()->setDefaultSectionSize(90);
-    DBGrid1->setColumnWidth(0, 200);
+    DBGrid1->setWordWrap(false);
+    setGridWidths();
     DBGrid1->setStyleSheet(QStringLiteral("QTableView { background: rgb(192, 220, 192); }"
                                           "QHeaderView::section { background: rgb(0, 128, 128); color: yellow;"
                                           " border: 1px solid rgb(0, 96, 96); padding: 2px 4px; }"));
@@ -164,6 +167,24 @@ void TresultsForm::buildGrid()
     connect(exportAction, &QAction::triggered, this, &TresultsForm::exportClick);
     DBGrid1->addAction(exportAction);
     DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TresultsForm::setGridWidths()
+{
+    constexpr int Padding = 16;  // the cell's margins and the grid line
+    const std::vector<const scoring::ResultsColumn*> columns = scoring::gridColumns();
+    for (int column = 0; column < int(columns.size()); ++column) {
+        const scoring::GridPlace& described = columns[std::size_t(column)]->grid;
+        const QFontMetrics header(DBGrid1->horizontalHeader()->font());
+        QFont cellFont = DBGrid1->font();
+        // Net KPH is drawn two points larger (see ResultsGridModel).
+        if (std::string_view(columns[std::size_t(column)]->name) == "NKPH")
+            cellFont.setPointSizeF(cellFont.pointSizeF() + 2);
+        const QFontMetrics cell(cellFont);
+        const int width = std::max(header.horizontalAdvance(QString::fromLatin1(described.title)),
+                                   cell.horizontalAdvance(QString::fromUtf8(described.typical)));
+        DBGrid1->setColumnWidth(column, width + Padding);
+    }
 }
 
 QWidget* TresultsForm::buildPanel()
@@ -334,7 +355,7 @@ void TresultsForm::BitBtn3Click()
 
 void TresultsForm::BitBtn4Click()
 {
-    if (!messages().confirmBox(DeleteAllQuestion, ConfirmButtons::YesNo)) return;
+    if (!messages().confirmBox(DeleteAllQuestion, ConfirmButtons::YesNoDefaultNo)) return;
     try {
         resultsdb.setActive(false);
         resultsdb.setExclusive(true);
@@ -350,6 +371,13 @@ void TresultsForm::BitBtn4Click()
             // Closing always closes; the failure shown is the one above.
         }
         resultsdb.setExclusive(false);
+        // Behind the refusal the grid keeps showing the rows, which are all
+        // still there; the window's close step closes the handle again.
+        try {
+            resultsdb.setActive(true);
+        } catch (const store::StoreError&) {
+            // Then the grid stays empty; the refusal is still the news.
+        }
         messages().errorBox(NoExclusiveUse);
         done(Rejected);
     }

@@ -74,6 +74,8 @@ private:
     void exportClick();
 
     void buildGrid();
+    // Wide enough for the stored texts of typical rows.
+    void setGridWidths();
     QWidget* buildPanel();
     FlatButton* addButton(QWidget* panel, const QString& name, const QString& caption, const QString& hint,
                           void (TresultsForm::*handler)());

@@ -40,7 +40,9 @@ class StoreTable;
 namespace scoring {
 
 enum class ColumnType { text, integer, decimal, date, time, memo };
-enum class Alignment { left, right };
+// rightCut (printed list only): at the right edge, or cut at it where the
+// value would not fit there.
+enum class Alignment { left, right, rightCut };
 // "0.00" and "#,##0.00"; none prints the store's default text form.
 enum class DisplayMask { none, fixed, thousands };
 enum class ReportBlock { none, heading, measures };
@@ -48,6 +50,10 @@ enum class ReportBlock { none, heading, measures };
 struct GridPlace {
     const char* title = nullptr;
     Alignment alignment = Alignment::left;
+    // A stored text as wide as those of most rows, which the column's first
+    // width shows whole (a rate or a duration in general form carries up to
+    // 15 significant digits).
+    const char* typical = "";
 };
 
 struct ListPlace {

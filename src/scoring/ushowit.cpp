@@ -135,6 +135,9 @@ void TshowitForm::setText(const QString& text) { RichEdit1->setPlainText(text); 
 
 void TshowitForm::showModal()
 {
+    // The scores head the report; a long error log must not push them off
+    // screen, which appending line by line leaves scrolled to the end.
+    RichEdit1->moveCursor(QTextCursor::Start);
     BitBtn1->setFocus();
     exec();
 }

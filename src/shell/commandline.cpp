@@ -1,5 +1,6 @@
 #include "shell/commandline.h"
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -109,8 +110,17 @@ std::optional<int> answerWithoutWindows(Request request, std::ostream& out)
     }
 }
 
+// The toolkit's notes on its surroundings (a runtime folder, window hints
+// an offscreen platform ignores) are no part of a check's answer; only what
+// ends the program still shows.
+void fatalOnly(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
 int checkInstallation(int argc, char** argv, std::ostream& out)
 {
+    qInstallMessageHandler(fatalOnly);
     // No display is needed for a window never shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     Application application(argc, argv);

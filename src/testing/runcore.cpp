@@ -1,6 +1,7 @@
 #include "testing/runcore.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -67,6 +68,7 @@ RunCore::RunCore(TestKind kind, RunWindow& window, Clock& clock)
 void RunCore::FormShow(const RunSettings& settings)
 {
     tableOpen = false;
+    lastRecordShown = false;
     window.prepareRun();
     run.Navigating = false;
     autoadvance = settings.autoadvance;
@@ -174,6 +176,7 @@ void RunCore::showRecord()
     window.setCaption(run.CaptionBase + " (Record: " + std::to_string(run.RecordNumber) + ")");
     run.HighestRecord = std::max(run.HighestRecord, run.RecordNumber);
     window.enablePrevButton(run.RecordNumber > 1);
+    if (std::exchange(lastRecordShown, false)) window.enableNextButton(true);
     loadedits();
     window.focusField(1);
     run.Navigating = false;
@@ -189,7 +192,11 @@ void RunCore::nextscreenbtnClick()
         return;
     }
     if (atLastRecord()) {
+        // The refusal stays in view over the countdown's ticks, and Next
+        // stays off, until the testee goes back.
+        lastRecordShown = true;
         window.setTimeLabel(LastRecordText);
+        window.enableNextButton(false);
         window.focusField(1);
         run.Navigating = false;
         return;
@@ -220,7 +227,8 @@ void RunCore::Timer1Timer()
     window.stopTimer();
     run.ElapsedSeconds = secondsBetween(run.StartSeconds, clock.getseconds());
     if (double(run.TestSeconds) > run.ElapsedSeconds) {
-        window.setTimeLabel("Time remaining: " + formatTwoDecimals((run.TestSeconds - run.ElapsedSeconds) / 60));
+        if (!lastRecordShown)
+            window.setTimeLabel("Time remaining: " + formatTwoDecimals((run.TestSeconds - run.ElapsedSeconds) / 60));
         window.startTimer();
         return;
     }

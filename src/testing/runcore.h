@@ -151,4 +151,6 @@ private:
     Clock& clock;
     bool autoadvance = false;
     bool tableOpen = false;
+    // The refusal at the last record is on show.
+    bool lastRecordShown = false;
 };

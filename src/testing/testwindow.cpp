@@ -3,7 +3,9 @@
 #include <utility>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +16,7 @@
 
 #include "config/programstate.h"
 #include "scoring/testresults.h"
+#include "store/storeerror.h"
 #include "widgets/boundcontrols.h"
 #include "widgets/hints.h"
 #include "widgets/messages.h"
@@ -146,7 +149,22 @@ void TestWindow::Timer1Timer()
 
 void TestWindow::FormShow()
 {
-    run.FormShow(RunSettings{RealMode, Settings.realtime, Settings.practicetime, Settings.autoadvance});
+    try {
+        run.FormShow(RunSettings{RealMode, Settings.realtime, Settings.practicetime, Settings.autoadvance});
+    } catch (const store::StoreError& error) {
+        // Without its test table there is no run: nothing may be typed, and
+        // the window closes once the error is read. It closes from the event
+        // loop, as a window being shown cannot close yet.
+        enableFields(false);
+        const QString text = QString::fromUtf8(error.what());
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                showErrorDisplay(text);
+                done(QDialog::Rejected);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void TestWindow::FormClose()
@@ -191,7 +209,15 @@ void TestWindow::done(int result)
 
 void TestWindow::setCaption(const std::string& caption)
 {
-    setWindowTitle(QString::fromStdString(caption));
+    const QString title = QString::fromStdString(caption);
+    setWindowTitle(title);
+    // The title bar shows the caption whole: the window is as wide as the
+    // caption of the run's highest record number with room for the title
+    // bar's buttons, and so keeps its width from record to record.
+    constexpr int TitleBarButtons = 160;
+    const QString widest = title.left(title.lastIndexOf(QLatin1String(" (Record:"))) + QStringLiteral(" (Record: 000)");
+    const int needed = QFontMetrics(font()).horizontalAdvance(widest) + TitleBarButtons;
+    if (width() < needed && minimumWidth() != maximumWidth()) resize(needed, height());
 }
 
 void TestWindow::setTimeLabel(const std::string& text)
@@ -208,6 +234,17 @@ int TestWindow::caretPosition(int field)
 void TestWindow::enableFields(bool enabled)
 {
     for (int field = 1; field <= run.fieldCount(); ++field) entryField(field)->setEnabled(enabled);
+    if (!enabled) closeGate();
+}
+
+// A run that ends while Cancel asks for the password has nothing left to
+// cancel: the box goes with the run, as if refused, rather than staying over
+// the main window once the test window has closed.
+void TestWindow::closeGate()
+{
+    if (!gateOpen) return;
+    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (box && box != this) box->reject();
 }
 
 void TestWindow::enablePrevButton(bool enabled)
@@ -284,7 +321,11 @@ void TestWindow::resumeDisplay()
 
 bool TestWindow::getpassword()
 {
-    return !passwordGate || passwordGate();
+    if (!passwordGate) return true;
+    gateOpen = true;
+    const bool accepted = passwordGate();
+    gateOpen = false;
+    return accepted && isVisible();
 }
 
 void TestWindow::closeWindow()

@@ -123,10 +123,12 @@ protected:
 
 private:
     void describeField(int field);
+    void closeGate();
 
     // One a field, from field 1; they go before testdb.
     std::vector<std::unique_ptr<ColumnLink>> sourceLinks;
     PasswordGate passwordGate;
     bool scoring = false;
     bool closeDeferred = false;
+    bool gateOpen = false;
 };

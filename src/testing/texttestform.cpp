@@ -55,11 +55,14 @@ QFrame* TextTestForm::makeSourcePanel()
         QFont bold = display->font();
         bold.setBold(true);
         display->setFont(bold);
+        // The width of a value moves nothing: the value columns share the
+        // panel whatever they show.
+        display->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         grid->addWidget(new QLabel(field.label, panel), field.row, 2 * field.place);
         grid->addWidget(display, field.row, 2 * field.place + 1);
+        grid->setColumnStretch(2 * field.place + 1, 1);
         DBTexts.push_back(display);
     }
-    grid->setColumnStretch(grid->columnCount() - 1, 1);
     return panel;
 }
 
@@ -142,6 +145,9 @@ void TextTestForm::setFieldText(int f, const std::string& text)
 void TextTestForm::focusField(int f)
 {
     field(f)->setFocus(Qt::OtherFocusReason);
+    // A field that kept the focus while the record under it changed is
+    // entered again, for the new source's length.
+    if (f == enteredField) MaskEdit1Enter(f);
     enterField(f);
 }
 

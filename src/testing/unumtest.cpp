@@ -1,5 +1,6 @@
 #include "testing/unumtest.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
@@ -62,6 +63,27 @@ int characterCode(const QKeyEvent* event)
 bool isDigitKey(const QKeyEvent* event)
 {
     return event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9;
+}
+
+// The digit a keypad key stands for when Num Lock is off, where the platform
+// reports it as the key printed beside the digit; 0 for any other key.
+int keypadDigitKey(const QKeyEvent* event)
+{
+    if (!(event->modifiers() & Qt::KeypadModifier)) return 0;
+    switch (event->key()) {
+    case Qt::Key_Insert: return Qt::Key_0;
+    case Qt::Key_End: return Qt::Key_1;
+    case Qt::Key_Down: return Qt::Key_2;
+    case Qt::Key_PageDown: return Qt::Key_3;
+    case Qt::Key_Left: return Qt::Key_4;
+    case Qt::Key_Clear: return Qt::Key_5;
+    case Qt::Key_Right: return Qt::Key_6;
+    case Qt::Key_Home: return Qt::Key_7;
+    case Qt::Key_Up: return Qt::Key_8;
+    case Qt::Key_PageUp: return Qt::Key_9;
+    case Qt::Key_Delete: return Qt::Key_Period;
+    default: return 0;
+    }
 }
 
 // Bold too while its field has the focus.
@@ -159,6 +181,16 @@ bool Tnumerictestform::eventFilter(QObject* watched, QEvent* event)
 {
     const int field = fieldOf(watched);
     if (field < 1 || field > Fields) return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        // The keypad types its digits whatever the Num Lock state, which not
+        // every platform lets the window force, nor at every moment.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (const int digit = keypadDigitKey(key)) {
+            QKeyEvent typed(key->type(), digit, key->modifiers(), QString(QChar(digit)), key->isAutoRepeat());
+            QCoreApplication::sendEvent(watched, &typed);
+            return true;
+        }
+    }
     switch (event->type()) {
     case QEvent::FocusIn: Edit1Enter(field); break;
     case QEvent::FocusOut:
@@ -203,6 +235,8 @@ bool Tnumerictestform::Edit1KeyPress(QKeyEvent* event)
 
 void Tnumerictestform::Edit1KeyUp(int field, QKeyEvent* event)
 {
+    // The toggle may flip on the release as well as the press.
+    if (event->key() == Qt::Key_NumLock) numlockon();
     // Holding a key down repeats its press, not its release.
     if (event->isAutoRepeat() || !isDigitKey(event)) return;
     run.autoAdvance(field);

@@ -32,6 +32,10 @@ protected:
     void showEvent(QShowEvent* event) override
     {
         QMessageBox::showEvent(event);
+        // A short text would leave the box too narrow for its own title.
+        constexpr int TitleBarButtons = 120;
+        const int needed = fontMetrics().horizontalAdvance(windowTitle()) + TitleBarButtons;
+        if (width() < needed) setFixedWidth(needed);
         centreWindow(this, parentWidget() ? parentWidget()->window() : nullptr);
     }
 };
@@ -59,10 +63,11 @@ void QtMessageService::errorBox(const QString& text)
 
 bool QtMessageService::confirmBox(const QString& text, ConfirmButtons buttons)
 {
-    const bool yesNo = buttons == ConfirmButtons::YesNo;
+    const bool yesNo = buttons != ConfirmButtons::OkCancel;
     const auto accept = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
     const auto refuse = yesNo ? QMessageBox::No : QMessageBox::Cancel;
-    return showBox(QMessageBox::Question, QStringLiteral("Confirm"), text, accept | refuse, accept, refuse) ==
+    const auto byDefault = buttons == ConfirmButtons::YesNoDefaultNo ? refuse : accept;
+    return showBox(QMessageBox::Question, QStringLiteral("Confirm"), text, accept | refuse, byDefault, refuse) ==
            accept;
 }
 

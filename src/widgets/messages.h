@@ -8,7 +8,9 @@
 
 inline const QString ApplicationTitle = QStringLiteral("Movara");
 
-enum class ConfirmButtons { YesNo, OkCancel };
+// YesNoDefaultNo: Yes and No with No the default, for a question whose Yes
+// cannot be undone, so that Enter alone never answers it.
+enum class ConfirmButtons { YesNo, OkCancel, YesNoDefaultNo };
 
 class MessageService {
 public:

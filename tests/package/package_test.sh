@@ -46,6 +46,8 @@ run() { MOVARA_FOLDER="$tables" QT_QPA_PLATFORM=offscreen "$root/usr/bin/movara"
 check "the installed program starts in a new table folder and finds its help file and tables" run
 cat "$work/check.log"
 check "the program runs from the table folder" grep -q "program folder $tables/" "$work/check.log"
+check "the check prints its answer only" \
+    bash -c '! grep -v -e "^program folder " -e "^help file " -e "^table " -e "^check passed$" "$1"' _ "$work/check.log"
 check "the tables were copied" test -e "$tables/invsort.IDX"
 
 # A table already in the folder is never overwritten, even by a newer one.

@@ -155,14 +155,26 @@ void PrintListTest::valuesSitAtTheirColumns()
     const std::map<QString, std::pair<double, double>> areas{
         {"12,345.68", {39.4, 51.9}}, {"9,876.50", {52.9, 71.2}},    {"98.77", {74.1, 89.2}},
         {"4321", {94.7, 105.6}},     {"210", {111.7, 122.5}},       {"17", {134.9, 145.8}},
-        {"9", {154.3, 165.1}},       {"5.03333333333333", {173.3, 184.1}},
-        {"11/28/26", {215.9, 230.7}}, {"PM", {234.7, 247.9}},        {"2:05:09", {234.7, 247.9}}};
+        {"9", {154.3, 165.1}},       {"11/28/26", {215.9, 230.7}}};
     for (const auto& [text, area] : areas) {
         const Word* value = find(page, text);
         QVERIFY2(value, qPrintable(text + QStringLiteral(" not among: ") + wordsOf(page).join(QLatin1Char(' '))));
         QVERIFY2(value->left >= Margin + area.first - 0.2 && near(value->top, textTop(2)), qPrintable(text));
-        if (text != QStringLiteral("2:05:09")) QVERIFY2(near(value->right, Margin + area.second), qPrintable(text));
+        QVERIFY2(near(value->right, Margin + area.second), qPrintable(text));
     }
+    // The duration is cut to whole characters at its area's edge, never
+    // drawn narrower; the time of day runs on to the band's edge, whole.
+    QString duration;
+    for (const Word& word : page)
+        if (near(word.top, textTop(2)) && word.left >= Margin + 173.3 - 0.2 && word.right <= Margin + 184.1 + 0.2)
+            duration += word.text;
+    QVERIFY2(!duration.isEmpty() && duration.size() < 16 && QStringLiteral("5.03333333333333").startsWith(duration),
+             qPrintable(duration));
+    const Word* hours = find(page, QStringLiteral("2:05:09"));
+    const Word* noon = find(page, QStringLiteral("PM"));
+    QVERIFY(hours && noon);
+    QVERIFY(hours->left >= Margin + 234.7 - 0.2 && noon->right > Margin + 247.9 + Tolerance &&
+            noon->right <= Margin + 254 + 0.2);
     const Word* type = find(page, QStringLiteral("alphanumeric"));
     QVERIFY(type && near(type->left, Margin + 190.2) && near(type->top, textTop(2)));
 

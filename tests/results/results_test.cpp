@@ -12,14 +12,17 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "support/resultswindow.h"
+#include "results/csvexport.h"
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
 #include "support/recordingmessages.h"
@@ -137,6 +140,7 @@ class ResultsWindowTest : public QObject {
 
 private slots:
     void commandPanelAndGridLook();
+    void gridShowsTypicalStoredTextsWholeOnOneLine();
     void alphaFilterShowsOnlyAlphaRows();
     void orderAndFilterKeptAfterReopening();
     void firstOpeningTakesTheMainWindowsChoice();
@@ -150,10 +154,12 @@ private slots:
     void deleteAllAnsweredNoChangesNothing();
     void deleteAllEmptiesTheTable();
     void deleteAllAgainstAnotherProcess();
+    void deleteAllIsRefusedByEnterAndKeepsRowsBehindItsRefusal();
     void missingTableKeepsWindowShut();
     void printAllPreviewsAndLeavesTheEndMark();
     void csvExportOfFilteredView();
     void csvExportFailureIsShown();
+    void csvFieldsAreQuotedAndFormulasNeutralised();
     // For review by eye, in the build's screenshots folder.
     void pictureOfTheWindow();
 };
@@ -209,6 +215,28 @@ void ResultsWindowTest::commandPanelAndGridLook()
         QVERIFY(errorPane(desk)->isReadOnly());
         QCOMPARE(errorPane(desk)->lineWrapMode(), QTextEdit::NoWrap);
         QVERIFY(QFontInfo(errorPane(desk)->font()).fixedPitch());
+    });
+}
+
+void ResultsWindowTest::gridShowsTypicalStoredTextsWholeOnOneLine()
+{
+    ResultsDesk desk;
+    ResultRow row = testing_support::measuredResult();
+    row.kph = 1618.94765342960;
+    row.accuracy = 98.3870967741935;
+    row.name = "Fitzgerald-Montgomery, Alexandra";
+    testing_support::insertResults(desk.tablePath(), {row});
+    desk.open([&] {
+        QTableView* grid = desk.grid();
+        QVERIFY(!grid->wordWrap());
+        const QAbstractItemModel* model = grid->model();
+        for (int column = 0; column < model->columnCount(); ++column) {
+            const QModelIndex cell = model->index(0, column);
+            const QVariant font = cell.data(Qt::FontRole);
+            const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : grid->font());
+            const QString text = cell.data().toString();
+            QVERIFY2(grid->columnWidth(column) > metrics.horizontalAdvance(text), qPrintable(text));
+        }
     });
 }
 
@@ -479,6 +507,46 @@ void ResultsWindowTest::deleteAllAgainstAnotherProcess()
     desk.open([&] { QCOMPARE(desk.shown(NameColumn).size(), 5); });
 }
 
+// Counts the rows the grid shows when the refusal comes up.
+class RowsAtRefusal : public RecordingMessages {
+public:
+    explicit RowsAtRefusal(ResultsDesk& desk) : desk(desk) {}
+    void errorBox(const QString& text) override
+    {
+        rows = desk.grid()->model()->rowCount();
+        RecordingMessages::errorBox(text);
+    }
+    ResultsDesk& desk;
+    int rows = -1;
+};
+
+void ResultsWindowTest::deleteAllIsRefusedByEnterAndKeepsRowsBehindItsRefusal()
+{
+    ResultsDesk desk;
+    testing_support::insertResults(desk.tablePath(), mixedKinds());
+    // The boxes on screen: Enter alone answers the question.
+    QTimer answer;
+    answer.setInterval(5);
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            answer.stop();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    answer.start();
+    desk.open([&] { button(desk, "BitBtn4")->click(); });
+    QVERIFY(!answer.isActive());
+    QCOMPARE(storedRows(desk.tablePath()), 5);
+
+    RowsAtRefusal boxes(desk);
+    TableHolder holder(desk.tablePath());
+    QVERIFY(holder.ready);
+    desk.open([&] { button(desk, "BitBtn4")->click(); });
+    QCOMPARE(boxes.texts(BoxKind::Error), QStringList({NoExclusiveUse}));
+    QCOMPARE(boxes.rows, 5);
+    QVERIFY(!desk.form.resultsdb.Active());
+}
+
 void ResultsWindowTest::missingTableKeepsWindowShut()
 {
     RecordingMessages boxes;
@@ -571,6 +639,23 @@ void ResultsWindowTest::csvExportFailureIsShown()
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown[0].startsWith(QStringLiteral("Unable to write ")), qPrintable(shown[0]));
     QVERIFY(!std::filesystem::exists(path.toStdString()));
+}
+
+void ResultsWindowTest::csvFieldsAreQuotedAndFormulasNeutralised()
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"Smith", "Smith"},
+        {"line one\r\nline two", "\"line one\r\nline two\""},
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+1+2", "\"'+1+2\""},
+        {"-A1", "\"'-A1\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"\tcmd", "\"'\tcmd\""},
+        {"\rcmd", "\"'\rcmd\""},
+        {"-12.5", "-12.5"},
+        {"a=b", "a=b"},
+    };
+    for (const auto& [text, written] : cases) QCOMPARE(results::csvField(text), written);
 }
 
 void ResultsWindowTest::pictureOfTheWindow()

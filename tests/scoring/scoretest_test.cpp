@@ -367,7 +367,10 @@ TEST(Scoring, MeasuresAreUnroundedRatesOfTheElapsedTime)
 
 TEST(Scoring, TextRules)
 {
-    EXPECT_EQ(upperCased("abc xyz {}`@ \xc3\xa9"), "ABC XYZ {}`@ \xc3\xa9");
+    // The source is upper-cased as the entry fields type: "é" as "É", "ÿ" as
+    // "Ÿ", "ж" as "Ж"; a stray byte passes unchanged.
+    EXPECT_EQ(upperCased("abc xyz {}`@ \xc3\xa9 \xc3\xbf \xd0\xb6 \xff"),
+              "ABC XYZ {}`@ \xc3\x89 \xc5\xb8 \xd0\x96 \xff");
     EXPECT_EQ(keyedText(TestKind::numeric, " 12 "), " 12 ");
     EXPECT_EQ(keyedText(TestKind::alpha, " 12 "), "12");
 }

@@ -114,6 +114,7 @@ private slots:
     void paneIsReadOnlyFixedPitchUnwrappedWithBothScrollBars();
     void reportOfARealRunNamesTheTesteeAndEndsWithTheLog();
     void practiceReportHasNoNameAndEveryUseReplacesTheText();
+    void longReportOpensAtItsTop();
     void pdfOfTheReportHoldsEveryLineOnPagesOfTheJob();
     void printFailureIsShownAndTheWindowStaysOpen();
     void withoutPrinterTheReportIsOfferedAsPdf();
@@ -169,6 +170,21 @@ void ShowitTest::practiceReportHasNoNameAndEveryUseReplacesTheText()
     QVERIFY(!seen.contains(QStringLiteral("Testee name")));
     QVERIFY(seen.contains(QStringLiteral("Test type: Alpha, practice mode")));
     QVERIFY(seen.endsWith(QStringLiteral("==============\n")));
+}
+
+void ShowitTest::longReportOpensAtItsTop()
+{
+    TshowitForm form;
+    int scrolled = -1, scrollable = 0;
+    whenModalOpens([&](QWidget* modal) {
+        const QScrollBar* bar = modal->findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"))->verticalScrollBar();
+        scrolled = bar->value();
+        scrollable = bar->maximum();
+        modal->close();
+    });
+    showResultReport(form, sampleScore(40), TestKind::numeric, true);
+    QVERIFY(scrollable > 0);
+    QCOMPARE(scrolled, 0);
 }
 
 void ShowitTest::pdfOfTheReportHoldsEveryLineOnPagesOfTheJob()

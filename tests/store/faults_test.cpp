@@ -3,6 +3,8 @@
 // disk, where the files still open, check sound and hold the same rows.
 
 #include "store/datafile.h"
+#include "store/journal.h"
+#include "store/tablefiles.h"
 #include "store/tableindexes.h"
 #include "store/storeerror.h"
 #include "store/tablecheck.h"
@@ -304,4 +306,38 @@ TEST_P(FaultyOperations, ADeleteLandsWholeOrNotAtAllWhereverTheDiskFails) { fail
 TEST_P(FaultyOperations, EmptyingLandsWholeOrNotAtAllWhereverTheDiskFails)
 {
     failFromEachCallEveryWay(emptying(), false);
+}
+
+// A journal whose one record fails its checksum, under a sound header: the
+// rollback must not write that record's image into the table.
+TEST(JournalRollback, ARecordWhoseChecksumFailsIsNeverApplied)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.DAT");
+    createNamesTable(path);
+    const TableFileNames names = tableFileNames(path);
+    const std::vector<std::uint8_t> before = readFile(names.data);
+
+    std::vector<std::uint8_t> record = {tablefile::Data, journalrecord::BeforeImage, 0, 0};
+    for (std::uint8_t byte : littleEndian(0, 8)) record.push_back(byte);
+    for (std::uint8_t byte : littleEndian(8, 4)) record.push_back(byte);
+    const std::vector<std::uint8_t> image(8, 0xEE);
+    std::vector<std::uint8_t> summed = record;
+    summed.insert(summed.end(), image.begin(), image.end());
+    for (std::uint8_t byte : littleEndian(std::int64_t(journalChecksum(summed.data(), summed.size()) ^ 1u), 4))
+        record.push_back(byte);
+    record.insert(record.end(), image.begin(), image.end());
+
+    std::vector<std::uint8_t> journal(std::begin(journalheader::Signature), std::end(journalheader::Signature));
+    for (std::uint8_t byte : littleEndian(JournalFormatVersion, 4)) journal.push_back(byte);
+    for (std::uint8_t byte : littleEndian(1, 4)) journal.push_back(byte);
+    for (std::uint8_t byte : littleEndian(std::int64_t(record.size()), 8)) journal.push_back(byte);
+    for (std::uint8_t byte : littleEndian(journalChecksum(journal.data(), journal.size()), 4)) journal.push_back(byte);
+    for (std::uint8_t byte : littleEndian(0, 4)) journal.push_back(byte);
+    journal.insert(journal.end(), record.begin(), record.end());
+    writeFile(names.journal, journal);
+
+    recoverTable(systemFileSystem(), names, Sharing::Shared);
+    EXPECT_EQ(readFile(names.data), before);
+    EXPECT_FALSE(systemFileSystem().exists(names.journal));
 }

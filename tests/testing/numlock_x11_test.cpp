@@ -54,6 +54,7 @@ class NumLockX11Test : public QObject {
 
 private slots:
     void keypadTypesDigitsAfterNumLockIsPressed();
+    void keypadTypesDigitsWithNumLockOff();
 };
 
 void NumLockX11Test::keypadTypesDigitsAfterNumLockIsPressed()
@@ -83,6 +84,38 @@ void NumLockX11Test::keypadTypesDigitsAfterNumLockIsPressed()
     for (const KeySym digit : {XK_KP_1, XK_KP_2, XK_KP_3}) strike(x, digit);
     QTRY_COMPARE(first->text(), QStringLiteral("123"));
     QVERIFY(numLockOn(x));
+    window.done(QDialog::Rejected);
+}
+
+// As where the window cannot force the toggle: it is off all along.
+void NumLockX11Test::keypadTypesDigitsWithNumLockOff()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) QSKIP("No X server could be started for this test");
+    Display* x = display();
+    QVERIFY(x);
+    testing_support::RecordingMessages recorder;
+    testing_support::NumericTable table;
+    Settings = SettingsRecord();
+    Settings.realtime = 5;
+    Settings.usedecimal = true;
+    RealMode = true;
+    Tnumerictestform window([] { return true; });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* first = window.findChild<QLineEdit*>(QStringLiteral("Edit1"));
+    QTRY_COMPARE(QApplication::focusWidget(), first);
+    const unsigned int numLock = XkbKeysymToModifiers(x, XK_Num_Lock);
+    XkbLockModifiers(x, XkbUseCoreKbd, numLock, 0);
+    XFlush(x);
+    QTRY_VERIFY(!numLockOn(x));
+
+    for (const KeySym key : {XK_KP_8, XK_KP_2, XK_KP_Decimal, XK_KP_4, XK_KP_6, XK_KP_7, XK_KP_1, XK_KP_9, XK_KP_3,
+                             XK_KP_0, XK_KP_5})
+        strike(x, key);
+    QTRY_COMPARE(first->text(), QStringLiteral("82.46719305"));
+    QCOMPARE(QApplication::focusWidget(), first);
     window.done(QDialog::Rejected);
 }
 

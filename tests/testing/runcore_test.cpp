@@ -290,6 +290,38 @@ TEST(Records, NextAtTheTablesLastRowIsRefused)
     EXPECT_EQ(run.window.caption, "5 minute numeric practice mode test in progress (Record: 3)");
 }
 
+TEST(Records, RefusalAtTheLastRowOutlastsTheTicksAndTurnsNextOff)
+{
+    TestRun run(TestKind::numeric, 51);
+    run.show(false);
+    run.firstKey();
+    run.keyRecordAndGoOn("a");
+    run.keyRecordAndGoOn("b");
+    EXPECT_FALSE(run.window.nextEnabled);
+    run.tickAfter(10);
+    EXPECT_EQ(run.window.timeLabel, RunCore::LastRecordText);
+    run.core.prevscreenbtnClick();
+    EXPECT_TRUE(run.window.nextEnabled);
+    run.tickAfter(10);
+    EXPECT_EQ(run.window.timeLabel.rfind("Time remaining: ", 0), 0u);
+}
+
+TEST(Records, HighestReachedSurvivesGoingBackToTheEnd)
+{
+    TestRun run;
+    run.show();
+    run.firstKey();
+    for (const char* prefix : {"a", "b", "c"}) run.keyRecordAndGoOn(prefix);
+    run.core.prevscreenbtnClick();
+    run.core.prevscreenbtnClick();
+    run.core.nextscreenbtnClick();
+    run.tickAfter(301);
+    EXPECT_EQ(run.window.scored, 1);
+    EXPECT_EQ(run.state().RecordNumber, 3);
+    EXPECT_EQ(run.state().HighestRecord, 4);
+    EXPECT_EQ(run.state().HighestRow, 4);
+}
+
 TEST(Records, NextAtTheLastRecordOfTheKeyedValuesIsRefused)
 {
     TestRun run(TestKind::numeric, 230);

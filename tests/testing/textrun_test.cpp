@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -122,6 +123,7 @@ private slots:
     void alphaRealRunWithAutoAdvanceAndUpperCaseIsStored();
     void practiceRunWithoutItsReportStaysLockedUntilCancel();
     void failedScoringLeavesCancelWorking();
+    void passwordBoxGoesWhenTheRunEndsUnderIt();
     void mainWindowOpensTheWindowsAndRescaleRebuildsThem();
 
 private:
@@ -289,6 +291,31 @@ void TextRunTest::failedScoringLeavesCancelWorking()
     QVERIFY(storedRow().empty());
     form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
     QVERIFY(!form.isVisible());
+}
+
+void TextRunTest::passwordBoxGoesWhenTheRunEndsUnderIt()
+{
+    QDialog passwordBox;
+    // Should the box stay, it is answered with the right password at last.
+    QTimer answer;
+    answer.setSingleShot(true);
+    connect(&answer, &QTimer::timeout, &passwordBox, &QDialog::accept);
+    Talphatestform form(
+        [&] {
+            clock.now += RunSeconds;
+            answer.start(3000);
+            return passwordBox.exec() == QDialog::Accepted;
+        },
+        clock);
+    QVERIFY(showActive(form));
+    type(QStringLiteral("Ann"));
+    bool openAtEnd = true;
+    recorder->atEnd = [&] { openAtEnd = passwordBox.isVisible(); };
+    form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    QVERIFY(!openAtEnd);
+    QVERIFY(answer.isActive());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Accepted));
 }
 
 void TextRunTest::mainWindowOpensTheWindowsAndRescaleRebuildsThem()

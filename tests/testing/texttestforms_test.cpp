@@ -3,11 +3,14 @@
 // upper case, the masked fields' blank rules, auto-advance on text changes,
 // and what each window stores of a record.
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -25,6 +28,7 @@
 #include "widgets/boundcontrols.h"
 #include "widgets/help.h"
 #include "widgets/maskededit.h"
+#include "widgets/scaling.h"
 
 using testing_support::FakeClock;
 using testing_support::RecordingMessages;
@@ -60,14 +64,18 @@ private slots:
 
     void alphanumericShowsTheFirstInvoiceAndUnfilledMasks();
     void helpContextHangsOnTheEntryPanelOrOnTheSourcePanel();
+    void captionFitsAndTheSourcePanelStaysPutAtEveryScale();
     void upperCaseShowsAndStoresCapitals();
     void unfilledDateAndAmountAreBlankForEnterButNotEmpty();
     void partlyFilledAmountIsStoredWithItsBlanks();
     void autoAdvanceFollowsTrimmedLengthAndCaret();
     void recordChangesNeverAdvance();
+    void recordButtonsEnterTheFocusedFieldAfresh();
+    void autoAdvanceCountsCharactersNotBytes();
     void nextRecordPutsTwoSpacesIntoTheFirstEmptyField();
     void alphaTypesInFrontOfItsSpacesAndStoresTrimmed();
     void onlyCancelThroughTheGateClosesTheWindow();
+    void missingTestTableIsShownAndTheWindowClosesUnrun();
 
 private:
     void keyInvoice(const Invoice& invoice);
@@ -152,6 +160,34 @@ void TextTestFormsTest::helpContextHangsOnTheEntryPanelOrOnTheSourcePanel()
     QCOMPARE(helpContextOf(child<BoundLabel>(alphanumeric, "DBText5")), 0);
     QCOMPARE(helpContextOf(alpha.field(2)), 0);
     QCOMPARE(helpContextOf(child<BoundLabel>(alpha, "DBText2")), 3000);
+}
+
+void TextTestFormsTest::captionFitsAndTheSourcePanelStaysPutAtEveryScale()
+{
+    for (const int percent : {100, 90}) {
+        Talphatestform alpha({}, clock);
+        scaleWindow(&alpha, percent);
+        QVERIFY(showActive(alpha));
+        QVERIFY2(alpha.width() > QFontMetrics(alpha.font()).horizontalAdvance(alpha.windowTitle()),
+                 qPrintable(QString::number(percent)));
+        alpha.hide();
+
+        Talphanumerictestform form({}, clock);
+        scaleWindow(&form, percent);
+        QVERIFY(showActive(form));
+        const auto places = [&form] {
+            QTest::qWait(10);  // the layout follows the texts from the event loop
+            QList<QRect> rects;
+            for (QLabel* label : form.findChild<QFrame*>(QStringLiteral("sourcePanel"))->findChildren<QLabel*>())
+                rects.append(label->geometry());
+            return rects;
+        };
+        const QList<QRect> first = places();
+        keyInvoice({"12345678", "031599", "123456", "Ann", "Smith", "1 Oak St", "Boston"});
+        QCOMPARE(form.windowTitle().right(11), QStringLiteral("(Record: 2)"));
+        QCOMPARE(places(), first);
+        form.hide();
+    }
 }
 
 void TextTestFormsTest::upperCaseShowsAndStoresCapitals()
@@ -272,6 +308,48 @@ void TextTestFormsTest::recordChangesNeverAdvance()
     QCOMPARE(focused(), form.field(1));
 }
 
+void TextTestFormsTest::recordButtonsEnterTheFocusedFieldAfresh()
+{
+    Settings.autoadvance = true;
+    Talphatestform form({}, clock);
+    QVERIFY(showActive(form));
+    for (const char* value : {"Ann", "Smith", "Boston", "Bob", "Jones", "Denver"}) type(QString::fromLatin1(value));
+    QCOMPARE(form.windowTitle().right(11), QStringLiteral("(Record: 3)"));
+    // Field 1 keeps the focus through both buttons; "Cy" has two characters,
+    // "Bob" three.
+    const std::vector<std::pair<const char*, int>> moves{{"prevscreenbtn", 3}, {"nextscreenbtn", 2}};
+    for (const auto& [button, length] : moves) {
+        child<QToolButton>(form, button)->click();
+        QCOMPARE(focused(), form.field(1));
+        QCOMPARE(runState(TestKind::alpha).ExpectedLength, length);
+    }
+    type(QStringLiteral("Cy"));
+    QCOMPARE(focused(), form.field(2));
+}
+
+void TextTestFormsTest::autoAdvanceCountsCharactersNotBytes()
+{
+    {
+        store::StoreTable table("edit");
+        table.setTableName(ProgramDir + "invsort.dat");
+        table.setIndexName("idxkey");
+        table.setActive(true);
+        table.GoFirst();
+        table.BeginEdit();
+        table.WriteValue("LAST", "M\xc3\xbcller");
+        table.PostRow();
+    }
+    Settings.autoadvance = true;
+    Talphatestform form({}, clock);
+    QVERIFY(showActive(form));
+    type(QStringLiteral("Ann"));
+    type(QStringLiteral("M"));
+    QTest::sendKeyEvent(QTest::Click, focused(), Qt::Key_Udiaeresis, QStringLiteral("ü"), Qt::NoModifier);
+    type(QStringLiteral("ller"));
+    QCOMPARE(focused(), form.field(3));
+    QCOMPARE(shown(form, 2).trimmed(), QStringLiteral("Müller"));
+}
+
 void TextTestFormsTest::nextRecordPutsTwoSpacesIntoTheFirstEmptyField()
 {
     Talphanumerictestform form({}, clock);
@@ -338,6 +416,16 @@ void TextTestFormsTest::onlyCancelThroughTheGateClosesTheWindow()
     child<QPushButton>(form, "BitBtn1")->click();
     QVERIFY(!form.isVisible());
     QVERIFY(!form.testTable().Active());
+}
+
+void TextTestFormsTest::missingTestTableIsShownAndTheWindowClosesUnrun()
+{
+    std::filesystem::remove(ProgramDir + "invsort.dat");
+    Talphatestform form({}, clock);
+    form.show();
+    QVERIFY(!form.field(1)->isEnabled());
+    QTRY_VERIFY(!form.isVisible());
+    QCOMPARE(recorder->texts(testing_support::BoxKind::ErrorDisplay).size(), 1);
 }
 
 QTEST_MAIN(TextTestFormsTest)

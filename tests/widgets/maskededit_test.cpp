@@ -45,6 +45,7 @@ private slots:
     void typingTakesDigitsOnlyAndStepsOverLiterals();
     void typedLiteralMovesPastItsPlace();
     void backspaceAndDeleteUnfillOverLiterals();
+    void deleteJustBeforeALiteralUnfillsThePlaceBeyondIt();
     void selectionIsUnfilledByDeleteAndReplacedByTyping();
     void pasteGoesThroughTheMask();
     void programTextIsLaidOnTheMaskWithTheCaretAtTheStart();
@@ -143,6 +144,16 @@ void MaskedEditTest::backspaceAndDeleteUnfillOverLiterals()
     QTest::keyClick(amount, Qt::Key_Backspace);  // nothing left to its left
     QCOMPARE(amount->fieldText(), QStringLiteral("123 .  "));
     QCOMPARE(amount->text().size(), 7);
+}
+
+void MaskedEditTest::deleteJustBeforeALiteralUnfillsThePlaceBeyondIt()
+{
+    Fields fields(AmountMask);
+    MaskedEdit* amount = fields.first;
+    QTest::keyClicks(amount, QStringLiteral("123456"));
+    amount->setCursorPosition(4);
+    QTest::keyClick(amount, Qt::Key_Delete);
+    QCOMPARE(amount->fieldText(), QStringLiteral("1234. 6"));
 }
 
 void MaskedEditTest::selectionIsUnfilledByDeleteAndReplacedByTyping()
