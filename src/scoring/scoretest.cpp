@@ -1,11 +1,6 @@
 #include "scoring/scoretest.h"
 
 #include <algorithm>
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
-#include <utility>
-#include <wctype.h>
 
 #include "store/storetable.h"
 #include "testing/textrules.h"
@@ -202,61 +197,6 @@ int keystrokeCorrection(TestKind kind, int field, const std::string& keyed)
     if (field == DateField) return 2;
     if (field == AmountField) return 1;
     return 0;
-}
-
-namespace {
-
-// The character starting at text[at] and its length in bytes; a byte that
-// starts no well-formed sequence stands for itself.
-std::pair<char32_t, std::size_t> decodeCharacter(const std::string& text, std::size_t at)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
-    if (length == 1 || at + length > text.size()) return {lead, 1};
-    char32_t code = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return {lead, 1};
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    return {code, length};
-}
-
-void appendCharacter(std::string& text, char32_t code)
-{
-    if (code < 0x80) {
-        text += char(code);
-        return;
-    }
-    const int continuation = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-    const unsigned lead[] = {0, 0xC0, 0xE0, 0xF0};
-    text += char(lead[continuation] | (code >> (6 * continuation)));
-    for (int shift = 6 * (continuation - 1); shift >= 0; shift -= 6) text += char(0x80 | ((code >> shift) & 0x3F));
-}
-
-// Unicode's one-to-one upper-case mapping, the rule the entry fields type by.
-char32_t upperCaseOf(char32_t code)
-{
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-    if (!unicode) return code >= U'a' && code <= U'z' ? code - U'a' + U'A' : code;
-    return char32_t(towupper_l(wint_t(code), unicode));
-}
-
-}  // namespace
-
-std::string upperCased(const std::string& text)
-{
-    std::string upper;
-    upper.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        const auto [code, length] = decodeCharacter(text, at);
-        if (length == 1 && code >= 0x80)
-            upper += text[at];
-        else
-            appendCharacter(upper, upperCaseOf(code));
-        at += length;
-    }
-    return upper;
 }
 
 }  // namespace scoring

@@ -92,8 +92,4 @@ int lastFieldErrors(const std::string& keyed, const std::string& source);
 // Characters of K that the entry mask put there rather than the testee.
 int keystrokeCorrection(TestKind kind, int field, const std::string& keyed);
 
-// Every letter becomes its upper case, as the entry fields type it with the
-// upper-case setting on; bytes that are no UTF-8 stay as they are.
-std::string upperCased(const std::string& text);
-
 }  // namespace scoring

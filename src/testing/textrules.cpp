@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cwctype>
+#include <locale.h>
 
 namespace {
 
@@ -26,6 +28,26 @@ std::pair<char32_t, std::size_t> characterAt(const std::string& text, std::size_
         code = (code << 6) | (static_cast<unsigned char>(text[next]) & 0x3F);
     if (trailing == 0 || next != at + 1 + std::size_t(trailing)) return {StrayBase + lead, at + 1};
     return {code, next};
+}
+
+void appendCharacter(std::string& text, char32_t code)
+{
+    if (code < 0x80) {
+        text += char(code);
+        return;
+    }
+    const int continuation = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    const unsigned lead[] = {0, 0xC0, 0xE0, 0xF0};
+    text += char(lead[continuation] | (code >> (6 * continuation)));
+    for (int shift = 6 * (continuation - 1); shift >= 0; shift -= 6) text += char(0x80 | ((code >> shift) & 0x3F));
+}
+
+// Unicode's one-to-one upper-case mapping, the rule the entry fields type by.
+char32_t upperCaseOf(char32_t code)
+{
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+    if (!unicode) return code >= U'a' && code <= U'z' ? code - U'a' + U'A' : code;
+    return char32_t(towupper_l(wint_t(code), unicode));
 }
 
 }  // namespace
@@ -75,4 +97,19 @@ std::string formatThousands(double value)
     const std::size_t sign = text.front() == '-' ? 1 : 0;
     for (std::size_t at = text.find('.'); at > sign + 3; at -= 3) text.insert(at - 3, 1, ',');
     return text;
+}
+
+std::string upperCased(const std::string& text)
+{
+    std::string upper;
+    upper.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const auto [code, next] = characterAt(text, at);
+        if (code >= StrayBase)
+            upper += text[at];
+        else
+            appendCharacter(upper, upperCaseOf(code));
+        at = next;
+    }
+    return upper;
 }

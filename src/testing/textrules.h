@@ -17,6 +17,10 @@ std::u32string charactersOf(const std::string& text);
 // charactersOf(text).size(), without making the characters.
 int characterCount(const std::string& text);
 
+// Every character in its Unicode upper case (one to one, as the upper-case
+// entry fields type it); stray bytes stay as they are.
+std::string upperCased(const std::string& text);
+
 // The text without leading and trailing characters of code 32 or less
 // (blanks and control characters).
 std::string trimmed(const std::string& text);
