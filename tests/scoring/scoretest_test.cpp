@@ -229,7 +229,7 @@ TEST(Scoring, MaskLiteralsOfDateAndAmountAreNoKeystrokes)
     }
 }
 
-TEST(Scoring, UpperCaseSettingUpperCasesOnlyTheLettersAToZOfTheSource)
+TEST(Scoring, UpperCaseSettingUpperCasesTheSourceAsTheFieldsType)
 {
     for (TestKind kind : {TestKind::alphanumeric, TestKind::alpha}) {
         KeyedRun run(kind);
@@ -237,12 +237,12 @@ TEST(Scoring, UpperCaseSettingUpperCasesOnlyTheLettersAToZOfTheSource)
         const int field = lastNameField(kind);
         run.keyAll(1);
         for (Row& row : run.source.rows) row["LAST"] = "Smith-\xc3\xa4z";
-        run.cell(1, field) = "SMITH-\xc3\xa4Y";
+        run.cell(1, field) = "SMITH-\xc3\x84Y";
         run.reach(2);
         const Score score = run.score();
         EXPECT_EQ(score.TOTERRS, 1);
         ASSERT_EQ(score.errorLog.size(), 4u);
-        EXPECT_EQ(score.errorLog[2], "On Record>SMITH-\xc3\xa4Z");
+        EXPECT_EQ(score.errorLog[2], "On Record>SMITH-\xc3\x84Z");
         EXPECT_EQ(sourceText(kind, "Smith", false), "Smith");
     }
     EXPECT_EQ(sourceText(TestKind::numeric, "1e5", true), "1e5");
@@ -253,14 +253,14 @@ TEST(Scoring, LettersOutsideAsciiAreOneKeystrokeAndOneCharacterEach)
     KeyedRun run(TestKind::alpha);
     run.settings.useuppercase = true;
     for (Row& row : run.source.rows) row["FIRST"] = "M\xc3\xbcller";  // Müller
-    run.cell(1, 1) = "M\xc3\x9cLLER";                                  // MÜLLER
+    run.cell(1, 1) = "M\xc3\x9cLLEX";                                  // MÜLLEX
     run.cell(1, 2) = "SMITH";
     const Score score = run.score();
-    // Only a to z are upper-cased: ü stays, and differs from Ü.
+    // ü is upper-cased to Ü as the field types it: only the X differs.
     EXPECT_EQ(score.TOTERRS, 1);
     EXPECT_EQ(score.TOTALKS, 6 + 1 + 5 + 1);
     ASSERT_EQ(score.errorLog.size(), 4u);
-    EXPECT_EQ(score.errorLog[2], "On Record>M\xc3\xbcLLER");
+    EXPECT_EQ(score.errorLog[2], "On Record>M\xc3\x9cLLER");
     EXPECT_EQ(completedFieldErrors(TestKind::alpha, "M\xc3\xbc", "M\xc3\xbcX"), 1);
     EXPECT_EQ(lastFieldErrors("\xc3\xbc\xff", "\xc3\xbc"), 1);
 }
