@@ -14,6 +14,7 @@
 #include "config/ugetname.h"
 #include "config/ugetpass.h"
 #include "config/uchgpass.h"
+#include "shell/resultssender.h"
 #include "shell/uabout.h"
 #include "shell/windowset.h"
 #include "widgets/clockpanel.h"
@@ -110,6 +111,7 @@ void Tzmain::buildMenus()
                QStringLiteral("Change/set admin password"), &Tzmain::Password1Click);
     addCommand(admin, QStringLiteral("Settings1"), QStringLiteral("Settings"),
                QStringLiteral("View/change program settings"), &Tzmain::Settings1Click);
+    new ResultsSender(admin, statusBar(), [this] { return getpassword(); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, QStringLiteral("Contents1"), QStringLiteral("Contents"), QStringLiteral("Program help"),

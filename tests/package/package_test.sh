@@ -24,11 +24,13 @@ dpkg-deb -x "$package" "$root"
 depends="$(dpkg-deb -f "$package" Depends)"
 check "dependencies come from the Qt libraries it links ($depends)" grep -q "libqt6widgets6" <<< "$depends"
 for file in opt/movara/movara opt/movara/movara.hlp opt/movara/config.dat opt/movara/results.dat \
-            opt/movara/numeric.dat opt/movara/invsort.dat usr/bin/movara \
+            opt/movara/numeric.dat opt/movara/invsort.dat usr/bin/movara usr/bin/movara-sync \
+            usr/lib/systemd/user/movara-sync.service usr/lib/systemd/user/movara-sync.timer \
             usr/share/applications/org.movara.Movara.desktop usr/share/metainfo/org.movara.Movara.metainfo.xml \
             usr/share/icons/hicolor/scalable/apps/movara.svg; do
     check "installs /$file" test -e "$root/$file"
 done
+check "movara-sync says the archive is never changed" bash -c '"$1" --help | grep -q "never deletes or changes a row"' _ "$root/usr/bin/movara-sync"
 check "the desktop entry is valid" desktop-file-validate "$root/usr/share/applications/org.movara.Movara.desktop"
 check "the metainfo is valid" appstreamcli validate --no-net "$root/usr/share/metainfo/org.movara.Movara.metainfo.xml"
 check "the desktop entry is in Education" grep -q '^Categories=.*Education;' \
