@@ -24,7 +24,7 @@ namespace resultsync {
 
 struct LocalResult {
     std::string key;
-    std::array<std::optional<std::string>, ResultColumns.size()> values;
+    std::array<std::optional<std::string>, scoring::ResultsColumnCount> values;
 };
 
 std::string validUtf8(const std::string& text);

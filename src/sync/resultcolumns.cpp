@@ -1,5 +1,7 @@
 #include "sync/resultcolumns.h"
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 namespace resultsync {
@@ -18,7 +20,44 @@ const char* typeName(ServerType type)
     return "time";
 }
 
+ServerType serverType(scoring::ColumnType type)
+{
+    switch (type) {
+    case scoring::ColumnType::integer: return ServerType::Integer;
+    case scoring::ColumnType::decimal: return ServerType::Double;
+    case scoring::ColumnType::date: return ServerType::Date;
+    case scoring::ColumnType::time: return ServerType::Time;
+    case scoring::ColumnType::text:
+    case scoring::ColumnType::memo: break;
+    }
+    return ServerType::Text;
+}
+
+std::string serverName(const char* results)
+{
+    if (std::string(results) == "TIME") return "minutes";
+    std::string name(results);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return name;
+}
+
+std::array<ResultColumn, scoring::ResultsColumnCount> describedColumns()
+{
+    // The names live as long as the program, as the table that points at them does.
+    static std::array<std::string, scoring::ResultsColumnCount> names;
+    std::array<ResultColumn, scoring::ResultsColumnCount> columns{};
+    for (std::size_t number = 0; number < columns.size(); ++number) {
+        const scoring::ResultsColumn& described = scoring::ResultsColumns[number];
+        names[number] = serverName(described.name);
+        columns[number] = {described.name, names[number].c_str(), serverType(described.type),
+                           described.type != scoring::ColumnType::memo};
+    }
+    return columns;
+}
+
 }  // namespace
+
+const std::array<ResultColumn, scoring::ResultsColumnCount> ResultColumns = describedColumns();
 
 std::size_t resultColumnNumber(const std::string& results)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 // How a results row of results.dat is kept on the organisation's server: the
-// one table that names, for each of the results row's thirteen columns, the
+// table that names, for each of the results row's thirteen columns, the
 // server's column and its type, and whether the column belongs to the key
 // that identifies a result across sites and re-runs.
 //
@@ -11,6 +11,8 @@
 
 #include <array>
 #include <string>
+
+#include "scoring/resultscolumns.h"
 
 namespace resultsync {
 
@@ -23,21 +25,10 @@ struct ResultColumn {
     bool inKey;
 };
 
-inline constexpr std::array<ResultColumn, 13> ResultColumns{{
-    {"NAME", "name", ServerType::Text, true},
-    {"KPH", "kph", ServerType::Double, true},
-    {"NKPH", "nkph", ServerType::Double, true},
-    {"ACCURACY", "accuracy", ServerType::Double, true},
-    {"TOTALKS", "totalks", ServerType::Integer, true},
-    {"TOTALFLDS", "totalflds", ServerType::Integer, true},
-    {"TOTERRS", "toterrs", ServerType::Integer, true},
-    {"FLDERRS", "flderrs", ServerType::Integer, true},
-    {"TIME", "minutes", ServerType::Double, true},
-    {"TESTTYPE", "testtype", ServerType::Text, true},
-    {"TESTDATE", "testdate", ServerType::Date, true},
-    {"TESTTIME", "testtime", ServerType::Time, true},
-    {"ERRORS", "errors", ServerType::Text, false},
-}};
+// Read from the results row's one description: the server's column is the
+// results column in lower case (TIME, the duration in minutes, is
+// "minutes"), memo columns are text and lie outside the key.
+extern const std::array<ResultColumn, scoring::ResultsColumnCount> ResultColumns;
 
 inline constexpr const char* ServerTable = "movara_results";
 
