@@ -47,9 +47,15 @@ long QueryResult::touched() const
 
 ServerConnection::ServerConnection(const std::string& connection) : connection_(PQconnectdb(connection.c_str()))
 {
-    if (PQstatus(connection_) != CONNECTION_OK) fail("cannot connect to the server");
-    // Rows are written in UTF-8, whatever the server keeps them in.
-    if (PQsetClientEncoding(connection_, "UTF8") != 0) fail("cannot set the client encoding");
+    // A constructor that throws runs no destructor: the failed connection is let go here.
+    try {
+        if (PQstatus(connection_) != CONNECTION_OK) fail("cannot connect to the server");
+        // Rows are written in UTF-8, whatever the server keeps them in.
+        if (PQsetClientEncoding(connection_, "UTF8") != 0) fail("cannot set the client encoding");
+    } catch (const SyncError&) {
+        PQfinish(connection_);
+        throw;
+    }
 }
 
 ServerConnection::~ServerConnection() { PQfinish(connection_); }
