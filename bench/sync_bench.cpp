@@ -4,11 +4,10 @@
 #include <chrono>
 #include <cstdio>
 
-#include "resultsrows.h"
-#include "results/resultstable.h"
+#include "support/resultstable.h"
 #include "support/tempdir.h"
 #include "sync/sync.h"
-#include "sync/testserver.h"
+#include "support/testserver.h"
 
 namespace {
 
@@ -35,7 +34,7 @@ int main()
         table.setTableName(folder.file("results.dat"));
         table.setActive(true);
         for (int number = 0; number < Rows; ++number)
-            bench_support::postResultsRow(table, bench_support::resultsRow(number));
+            testing_support::writeResultRow(table, testing_support::randomResult(number));
     }
     testing_support::TestServer server;
     resultsync::SyncOptions options;

@@ -9,7 +9,7 @@
 #include <random>
 #include <thread>
 
-#include "results/resultstable.h"
+#include "support/resultstable.h"
 #include "store/storetable.h"
 #include "support/output.h"
 #include "support/tempdir.h"
@@ -19,7 +19,7 @@
 #include "sync/server.h"
 #include "sync/localresults.h"
 #include "sync/sync.h"
-#include "sync/testserver.h"
+#include "support/testserver.h"
 
 namespace {
 
