@@ -5,7 +5,7 @@
 // starts from a cold page cache.
 
 #include "store/tableinternals.h"
-#include "store/indextestsupport.h"
+#include "support/indextestsupport.h"
 #include "support/tempdir.h"
 
 #include <benchmark/benchmark.h>

@@ -4,9 +4,7 @@
 // generation or as after it. Each kind is killed a few times here; set
 // MOVARA_GENERATION_KILLS for more.
 
-#include "store/datafile.h"
-#include "store/tablefiles.h"
-#include "store/tableindexes.h"
+#include "store/tableinternals.h"
 #include "support/tables.h"
 #include "support/output.h"
 #include "support/tempdir.h"

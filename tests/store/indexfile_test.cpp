@@ -1,7 +1,7 @@
 #include "store/indexfile.h"
 
 #include "store/storeerror.h"
-#include "indextestsupport.h"
+#include "support/indextestsupport.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

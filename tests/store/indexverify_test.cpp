@@ -1,7 +1,7 @@
 #include "store/indexverify.h"
 
 #include "store/tableindexes.h"
-#include "indextestsupport.h"
+#include "support/indextestsupport.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "store/keys.h"
 
 #include "store/storeerror.h"
-#include "indextestsupport.h"
+#include "support/indextestsupport.h"
 
 #include <gtest/gtest.h>
 

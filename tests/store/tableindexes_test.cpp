@@ -2,7 +2,7 @@
 
 #include "store/indexverify.h"
 #include "store/storeerror.h"
-#include "indextestsupport.h"
+#include "support/indextestsupport.h"
 #include "support/faultyfilesystem.h"
 #include "support/tempdir.h"
 
@@ -24,7 +24,7 @@ enum : int { Id = 1, Name, City, Amount, Day, Code, Note };
 // Its secondary indexes, in descriptor order.
 enum : int { ByName = 1, ByCity, ByAmountDay, ByNote, ByCode };
 
-struct Row {
+struct ModelRow {
     std::int32_t id = 0;
     std::optional<std::string> name, city, note;
     std::optional<double> amount;
@@ -48,7 +48,7 @@ std::optional<std::string> upper(std::optional<std::string> text)
 }
 
 // The order each index must give, worked out from the values themselves.
-bool before(int index, const Row& left, const Row& right)
+bool before(int index, const ModelRow& left, const ModelRow& right)
 {
     int by = 0;
     switch (index) {
@@ -116,10 +116,10 @@ public:
     explicit ModelTable(bool primaryKeys = true) : primaryKeys_(primaryKeys) {}
 
     SlotLayout layout = testLayout();
-    std::map<std::int32_t, Row> live;
+    std::map<std::int32_t, ModelRow> live;
     std::vector<std::vector<std::uint8_t>> slots;  // slot n at n - 1
 
-    std::vector<std::uint8_t> imageOf(const Row& row, std::int32_t slot) const
+    std::vector<std::uint8_t> imageOf(const ModelRow& row, std::int32_t slot) const
     {
         auto image = layout.image(slot, row.rowId);
         layout.setInteger(image, Id, row.id);
@@ -132,7 +132,7 @@ public:
         return image;
     }
 
-    bool clashes(const Row& row, std::int32_t ownSlot) const
+    bool clashes(const ModelRow& row, std::int32_t ownSlot) const
     {
         for (const auto& [slot, other] : live)
             if (slot != ownSlot && ((primaryKeys_ && other.id == row.id) || order(other.code, row.code) == 0))
@@ -142,7 +142,7 @@ public:
 
     // checked: ask checkUnique first, as the data file does; unchecked, the
     // index changes themselves must refuse a duplicate and change nothing.
-    void append(TableIndexes& indexes, Row row, bool checked = true)
+    void append(TableIndexes& indexes, ModelRow row, bool checked = true)
     {
         row.rowId = lastRowId_ + 1;
         bool reuse = primaryKeys_ && chainHead_ != 0;
@@ -160,7 +160,7 @@ public:
         live[slot] = row;
     }
 
-    void change(TableIndexes& indexes, std::int32_t slot, Row row, bool checked = true)
+    void change(TableIndexes& indexes, std::int32_t slot, ModelRow row, bool checked = true)
     {
         row.rowId = live.at(slot).rowId;
         auto image = imageOf(row, slot);
@@ -214,13 +214,13 @@ class RandomRows {
 public:
     explicit RandomRows(unsigned seed) : random_(seed) {}
 
-    Row row()
+    ModelRow row()
     {
         static const std::vector<std::string> names{"ann", "Ann", "ANN", "bob", "Bob", "carl", "Dora", "eve", "Zed"};
         static const std::vector<std::string> cities{"A", "AB", "ABC", "ABD", "B", "Berlin", "Bern", "Rome"};
         static const std::vector<std::string> notes{"x", "alpha", "alphabet", "beta", "", "omega"};
         static const std::vector<double> amounts{-2.0, -1.0, -0.0, 0.0, 1.0, 1e9, -1e-9, 2.5};
-        Row row;
+        ModelRow row;
         row.id = pick(-5000, 5000);
         row.name = maybe(names);
         row.city = maybe(cities);
@@ -287,7 +287,7 @@ protected:
     void fill(RandomRows& random, std::size_t count)
     {
         while (model.live.size() < count) {
-            Row row = random.row();
+            ModelRow row = random.row();
             if (!model.clashes(row, 0)) model.append(*indexes, row);
         }
     }
@@ -318,7 +318,7 @@ TEST_F(TableIndexesTest, RandomAppendsChangesAndDeletesKeepEveryIndexInTheModels
         int appends = step <= 2000 ? 6 : step <= 3500 ? 1 : step <= 5000 ? 6 : 4;
         int action = random.pick(0, 9);
         if (action < appends || model.live.size() < 3) {
-            Row row = random.row();
+            ModelRow row = random.row();
             if (model.clashes(row, 0)) {
                 ++refused;
                 std::string message = messageOf([&] { model.append(*indexes, row, refused % 2 == 0); });
@@ -329,8 +329,8 @@ TEST_F(TableIndexesTest, RandomAppendsChangesAndDeletesKeepEveryIndexInTheModels
         } else {
             auto slot = std::next(model.live.begin(), random.pick(0, static_cast<int>(model.live.size()) - 1))->first;
             if (action < appends + (10 - appends) / 3) {
-                Row row = model.live.at(slot);
-                Row changed = random.row();
+                ModelRow row = model.live.at(slot);
+                ModelRow changed = random.row();
                 if (random.pick(0, 1)) row.name = changed.name;
                 if (random.pick(0, 1)) row.city = changed.city;
                 if (random.pick(0, 1)) row.amount = changed.amount;
@@ -370,20 +370,20 @@ TEST_F(TableIndexesTest, ADuplicateKeyLeavesEveryIndexByteForByteUnchanged)
     fill(random, 60);
     indexes->writeBack();
     std::vector<std::uint8_t> before = bytesOf(path);
-    const Row& existing = model.live.begin()->second;
+    const ModelRow& existing = model.live.begin()->second;
 
-    Row sameCode = random.row();
+    ModelRow sameCode = random.row();
     sameCode.id = 9999;
     sameCode.code = existing.code;
     EXPECT_EQ(messageOf([&] { model.append(*indexes, sameCode); }), "Duplicate key found in index Code of data file t.dat");
     EXPECT_EQ(messageOf([&] { model.append(*indexes, sameCode, false); }),
               "Duplicate key found in index Code of data file t.dat");
-    Row sameId = existing;
+    ModelRow sameId = existing;
     sameId.code = 9999;
     EXPECT_EQ(messageOf([&] { model.append(*indexes, sameId, false); }),
               "Duplicate key found in index Primary of data file t.dat");
     std::int32_t other = std::next(model.live.begin())->first;
-    Row changed = model.live.at(other);
+    ModelRow changed = model.live.at(other);
     changed.code = existing.code;
     changed.name = "changed";
     EXPECT_EQ(messageOf([&] { model.change(*indexes, other, changed, false); }),
@@ -406,7 +406,7 @@ TEST_F(TableIndexesTest, ADuplicateKeyInTreesWithInteriorPagesLeavesEveryIndexBy
     ASSERT_GT(before.size(), 40u * 4096);
     for (int attempt = 0; attempt < 20; ++attempt) {
         auto existing = std::next(model.live.begin(), attempt * 97 % static_cast<int>(model.live.size()));
-        Row sameCode = random.row();
+        ModelRow sameCode = random.row();
         sameCode.id = 900000 + attempt;
         sameCode.code = existing->second.code;
         EXPECT_EQ(messageOf([&] { model.append(*indexes, sameCode, false); }),
@@ -422,14 +422,14 @@ TEST_F(TableIndexesTest, EqualStringsOfANonUniqueIndexFollowRowIdOrderAndTheDele
 {
     create();
     for (int id = 1; id <= 3; ++id) {
-        Row row;
+        ModelRow row;
         row.id = id;
         row.code = static_cast<std::int16_t>(id);
         row.name = id == 2 ? "ANN" : "ann";
         model.append(*indexes, row);
     }
     model.remove(*indexes, 1);
-    Row reused;  // row id 4 in slot 1
+    ModelRow reused;  // row id 4 in slot 1
     reused.id = 4;
     reused.code = 4;
     reused.name = "Ann";
@@ -455,7 +455,7 @@ TEST_F(TableIndexesTest, ATableWithoutPrimaryKeysFollowsSlotOrderAndKeepsNoDelet
     EXPECT_TRUE(indexes->followsSlotOrder(PrimaryIndex));
     RandomRows random(11);
     for (int i = 0; i < 30; ++i) {
-        Row row = random.row();
+        ModelRow row = random.row();
         row.code = static_cast<std::int16_t>(i);
         model.append(*indexes, row);
     }
@@ -473,7 +473,7 @@ TEST_F(TableIndexesTest, RowNumberReadsOnlyThePagesOnThePathToTheRow)
     create();
     RandomRows random(3);
     for (int i = 0; i < 3000; ++i) {
-        Row row = random.row();
+        ModelRow row = random.row();
         row.id = i;
         row.code = static_cast<std::int16_t>(i - 1500);
         model.append(*indexes, row);
@@ -508,7 +508,7 @@ TEST_F(TableIndexesTest, InjectedFaultsFailWithAStoreMessageAndLeaveTheIndexesSo
     std::string pristine = dir.file("pristine.IDX");
     std::filesystem::copy_file(path, pristine);
     const ModelTable base = model;
-    Row extra = random.row();
+    ModelRow extra = random.row();
     extra.id = 9999;
     extra.code = 9999;
 

@@ -3,7 +3,7 @@
 // Small helpers for tests that make tables and look at or damage their files.
 
 #include "store/createtable.h"
-#include "store/datafile.h"
+#include "store/tableinternals.h"
 #include "store/schema.h"
 #include "store/storeerror.h"
 

@@ -3,11 +3,10 @@
 // Column layouts, slot images and new index files made by hand for the tests
 // of the index file, laid out the way the data file lays out its slots.
 
-#include "store/bytes.h"
 #include "store/file.h"
-#include "store/indexheader.h"
 #include "store/schema.h"
 #include "store/storeerror.h"
+#include "store/tableinternals.h"
 
 #include <cstdint>
 #include <cstring>
