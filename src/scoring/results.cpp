@@ -17,12 +17,7 @@ std::string testeeNameText(const std::string& lname, const std::string& fname)
 
 std::string testTypeName(TestKind kind)
 {
-    switch (kind) {
-    case TestKind::numeric: return "numeric";
-    case TestKind::alphanumeric: return "alphanumeric";
-    case TestKind::alpha: break;
-    }
-    return "alpha";
+    return kindRules(kind).name;
 }
 
 std::string testTypeLine(TestKind kind, bool realMode)

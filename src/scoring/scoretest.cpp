@@ -15,11 +15,6 @@ std::string TableSourceReader::ReadText(const std::string& column) { return tabl
 
 namespace {
 
-const std::vector<std::string> AlphanumericColumns{"INVOICE", "DATE", "AMOUNT", "FIRST", "LAST", "STREET", "CITY"};
-const std::vector<std::string> AlphaColumns{"FIRST", "LAST", "CITY"};
-
-constexpr int DateField = 2;
-constexpr int AmountField = 3;
 constexpr int LoggedFieldErrors = 50;
 const std::string StopLine = "Field errors in excess of 50. Logging stopped...";
 
@@ -160,28 +155,23 @@ Score scoretest(const RunState& state, SourceReader& source, const ScoreSettings
 
 std::string sourceColumn(TestKind kind, int field, bool usedecimal)
 {
-    switch (kind) {
-    case TestKind::numeric: return (usedecimal ? "nd" : "n") + std::to_string(field);
-    case TestKind::alphanumeric: return AlphanumericColumns.at(std::size_t(field - 1));
-    case TestKind::alpha: break;
-    }
-    return AlphaColumns.at(std::size_t(field - 1));
+    return kindDescription(kind).field(field).sourceColumn(usedecimal);
 }
 
 std::string sourceText(TestKind kind, const std::string& columnText, bool useuppercase)
 {
-    if (kind == TestKind::numeric || !useuppercase) return columnText;
+    if (!kindRules(kind).comparesUpperCase || !useuppercase) return columnText;
     return upperCased(columnText);
 }
 
 std::string keyedText(TestKind kind, const std::string& cell)
 {
-    return kind == TestKind::numeric ? cell : trimmed(cell);
+    return kindDescription(kind).scored(cell);
 }
 
 int completedFieldErrors(TestKind kind, const std::string& keyed, const std::string& source)
 {
-    if (kind != TestKind::numeric) return differences(keyed, source, length(source));
+    if (!kindRules(kind).countsExtraKeys) return differences(keyed, source, length(source));
     const int shorter = std::min(length(keyed), length(source));
     return differences(keyed, source, shorter) + std::max(0, length(keyed) - length(source));
 }
@@ -193,10 +183,7 @@ int lastFieldErrors(const std::string& keyed, const std::string& source)
 
 int keystrokeCorrection(TestKind kind, int field, const std::string& keyed)
 {
-    if (kind != TestKind::alphanumeric || keyed.empty()) return 0;
-    if (field == DateField) return 2;
-    if (field == AmountField) return 1;
-    return 0;
+    return keyed.empty() ? 0 : kindDescription(kind).field(field).correction;
 }
 
 }  // namespace scoring

@@ -9,8 +9,8 @@
 // from the last down, so the log lists the highest record first. On the
 // highest record, empty cells after the last one keyed are not scored (the
 // run ended there); every earlier record is scored whole. The three kinds
-// differ only in the rules of the kind table (sourceColumn to
-// keystrokeCorrection below).
+// differ only as their descriptions (testing/testkinds.h) say, read by the
+// kind table below.
 //
 // Texts are UTF-8; lengths, positions and keystrokes count characters, as
 // the test windows count them, so a letter outside ASCII is one keystroke.

@@ -3,65 +3,12 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-bool isEmpty(const std::string& text)
-{
-    return text.empty();
-}
-
-bool isTrimmedEmpty(const std::string& text)
-{
-    return trimmed(text).empty();
-}
-
-// A masked field holding only its literals counts as blank too.
-bool isMaskBlank(const std::string& text)
-{
-    const std::string rest = trimmed(text);
-    return rest.empty() || rest == "." || rest == "/  /";
-}
-
-std::string unchanged(int, const std::string& text)
-{
-    return text;
-}
-
-// The date (field 2) and amount (field 3) masks left unfilled keep nothing.
-std::string withoutBlankMasks(int field, const std::string& text)
-{
-    if ((field == 2 && trimmed(text) == "/  /") || (field == 3 && trimmed(text) == ".")) return {};
-    return text;
-}
-
-std::string trimmedText(int, const std::string& text)
-{
-    return trimmed(text);
-}
-
-const KindRules numericRules{"numeric", isEmpty, isEmpty, unchanged, "", false, "", false, false, false};
-const KindRules alphanumericRules{
-    "alphanumeric", isMaskBlank, isTrimmedEmpty, withoutBlankMasks, "", true, "  ", true, true, true};
-const KindRules alphaRules{"alpha", isTrimmedEmpty, isTrimmedEmpty, trimmedText, " ", true, "  ", true, true, true};
-
-}  // namespace
-
-const KindRules& kindRules(TestKind kind)
-{
-    switch (kind) {
-    case TestKind::numeric: return numericRules;
-    case TestKind::alphanumeric: return alphanumericRules;
-    case TestKind::alpha: break;
-    }
-    return alphaRules;
-}
-
 const std::string RunCore::TimerStartsText = "Timer starts with first key pressed.";
 const std::string RunCore::CompleteText = "Test is complete...";
 const std::string RunCore::LastRecordText = "This is the last record of the test.";
 
 RunCore::RunCore(TestKind kind, RunWindow& window, Clock& clock)
-    : run(runState(kind)), rules_(kindRules(kind)), shape(kindShape(kind)), window(window), clock(clock)
+    : run(runState(kind)), description(kindDescription(kind)), window(window), clock(clock)
 {
 }
 
@@ -82,10 +29,10 @@ void RunCore::FormShow(const RunSettings& settings)
     tableOpen = true;
     run.TestSeconds = (settings.realMode ? settings.realtime : settings.practicetime) * 60;
     run.StartRow = settings.realMode ? 1 : PracticeStartRow;
-    run.CaptionBase = std::to_string(run.TestSeconds / 60) + " minute " + rules_.name +
+    run.CaptionBase = std::to_string(run.TestSeconds / 60) + " minute " + description.rules.name +
                       (settings.realMode ? " real mode test " : " practice mode test ") + "in progress";
     window.setCaption(run.CaptionBase + " (Record: 1)");
-    run.KeyedValues.emptyCells(shape.fields);
+    run.KeyedValues.emptyCells(description.shape.fields);
     window.goFirst();
     if (!settings.realMode) window.skip(run.StartRow - 1);
     run.RecordNumber = 1;
@@ -125,10 +72,10 @@ void RunCore::startCountdown()
 void RunCore::keyDown(int field, RunKey key)
 {
     startCountdown();
-    const int last = shape.fields;
+    const int last = description.shape.fields;
     switch (key) {
     case RunKey::Enter:
-        if (rules_.blank(window.fieldText(field))) return;
+        if (description.isBlank(window.fieldText(field))) return;
         if (field < last)
             window.focusField(field + 1);
         else
@@ -144,9 +91,9 @@ void RunCore::autoAdvance(int field)
 {
     if (!autoadvance) return;
     const std::string text = window.fieldText(field);
-    const int length = characterCount(rules_.trimmedAdvance ? trimmed(text) : text);
+    const int length = characterCount(description.rules.trimmedAdvance ? trimmed(text) : text);
     if (length < run.ExpectedLength || window.caretPosition(field) < run.ExpectedLength) return;
-    if (field < shape.fields)
+    if (field < description.shape.fields)
         window.focusNextControl();
     else
         nextscreenbtnClick();
@@ -154,13 +101,13 @@ void RunCore::autoAdvance(int field)
 
 void RunCore::fieldChanged(int field)
 {
-    if (rules_.advancesOnChange && !run.Navigating && tableOpen) autoAdvance(field);
+    if (description.rules.advancesOnChange && !run.Navigating && tableOpen) autoAdvance(field);
 }
 
 int RunCore::firstEmptyField()
 {
-    for (int field = 1; field <= shape.fields; ++field)
-        if (rules_.empty(window.fieldText(field))) return field;
+    for (int field = 1; field <= description.shape.fields; ++field)
+        if (description.isEmpty(window.fieldText(field))) return field;
     return 0;
 }
 
@@ -184,9 +131,9 @@ void RunCore::showRecord()
 
 void RunCore::nextscreenbtnClick()
 {
-    if (rules_.navigating) run.Navigating = true;
+    if (description.rules.navigating) run.Navigating = true;
     if (const int empty = firstEmptyField()) {
-        if (rules_.markEmpty) window.setFieldText(empty, rules_.emptyMark);
+        if (description.rules.markEmpty) window.setFieldText(empty, description.rules.emptyMark);
         window.focusField(empty);
         run.Navigating = false;
         return;
@@ -214,7 +161,7 @@ void RunCore::prevscreenbtnClick()
     // The button is enabled only past record 1; a stray call must not leave
     // the records.
     if (run.RecordNumber <= 1) return;
-    if (rules_.navigating) run.Navigating = true;
+    if (description.rules.navigating) run.Navigating = true;
     updatekeyed();
     clearedits();
     window.skip(-1);
@@ -251,19 +198,19 @@ void RunCore::BitBtn1Click()
 
 void RunCore::updatekeyed()
 {
-    for (int field = 1; field <= shape.fields; ++field)
-        run.KeyedValues.cell(run.RecordNumber, field) = rules_.stored(field, window.fieldText(field));
+    for (int field = 1; field <= description.shape.fields; ++field)
+        run.KeyedValues.cell(run.RecordNumber, field) = description.kept(field, window.fieldText(field));
 }
 
 void RunCore::loadedits()
 {
-    for (int field = 1; field <= shape.fields; ++field)
+    for (int field = 1; field <= description.shape.fields; ++field)
         window.setFieldText(field, run.KeyedValues.cell(run.RecordNumber, field));
 }
 
 void RunCore::clearedits()
 {
-    for (int field = 1; field <= shape.fields; ++field) window.setFieldText(field, rules_.cleared);
+    for (int field = 1; field <= description.shape.fields; ++field) window.setFieldText(field, description.rules.cleared);
 }
 
 void RunCore::enableedits()

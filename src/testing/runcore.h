@@ -5,7 +5,7 @@
 // auto-advance, and the hand-over to scoring at the end. It keeps its state
 // in the run state of its kind (runState), so a rebuilt window finds it
 // untouched, and reaches its window only through RunWindow. Where the kinds
-// differ, their KindRules say how.
+// differ, their descriptions say how.
 //
 // Fields are numbered 1 .. F; texts are UTF-8 and their lengths are counted
 // in characters, as the window counts its caret position.
@@ -70,27 +70,6 @@ public:
     virtual void scoretest() = 0;
 };
 
-// How a kind treats field texts.
-struct KindRules {
-    std::string name;  // in the caption: "numeric", "alphanumeric", "alpha"
-    // Enter does nothing in a blank field.
-    bool (*blank)(const std::string& text);
-    // The next record is refused while a field is empty.
-    bool (*empty)(const std::string& text);
-    // What updatekeyed keeps of field f's text.
-    std::string (*stored)(int field, const std::string& text);
-    std::string cleared;  // a field's text after clearedits
-    // The first empty field found by the next record gets this text, unless
-    // markEmpty is false.
-    bool markEmpty;
-    std::string emptyMark;
-    bool navigating;        // record changes suppress auto-advance
-    bool advancesOnChange;  // auto-advance on a text change, not the window's own trigger
-    bool trimmedAdvance;    // auto-advance measures the trimmed text
-};
-
-const KindRules& kindRules(TestKind kind);
-
 // What the run reads of the settings when it starts.
 struct RunSettings {
     bool realMode = false;
@@ -111,8 +90,9 @@ public:
     RunCore(TestKind kind, RunWindow& window, Clock& clock = systemClock());
 
     RunState& state() const { return run; }
-    const KindRules& rules() const { return rules_; }
-    int fieldCount() const { return shape.fields; }
+    const KindDescription& kind() const { return description; }
+    const KindRules& rules() const { return description.rules; }
+    int fieldCount() const { return description.shape.fields; }
 
     // The handlers, named as the window's own.
     void FormShow(const RunSettings& settings);
@@ -145,8 +125,7 @@ private:
     bool atLastRecord();
 
     RunState& run;
-    const KindRules& rules_;
-    const KindShape& shape;
+    const KindDescription& description;
     RunWindow& window;
     Clock& clock;
     bool autoadvance = false;

@@ -2,24 +2,6 @@
 
 #include <stdexcept>
 
-namespace {
-
-const KindShape numericShape{25, 200, 25};
-const KindShape alphanumericShape{7, 1900, 7};
-const KindShape alphaShape{3, 1900, 7};
-
-}  // namespace
-
-const KindShape& kindShape(TestKind kind)
-{
-    switch (kind) {
-    case TestKind::numeric: return numericShape;
-    case TestKind::alphanumeric: return alphanumericShape;
-    case TestKind::alpha: break;
-    }
-    return alphaShape;
-}
-
 KeyedValueArray::KeyedValueArray(int records, int cells)
     : records_(records), cells_(cells), texts(std::size_t(records) * std::size_t(cells))
 {

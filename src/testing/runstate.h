@@ -9,18 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class TestKind { numeric, alphanumeric, alpha };
-
-// The shape of a kind: entry fields F of its window, rows R of its keyed
-// values and cells W per row (the alpha kind keeps rows of 7 cells and uses
-// cells 1 .. 3).
-struct KindShape {
-    int fields;
-    int records;
-    int cells;
-};
-
-const KindShape& kindShape(TestKind kind);
+#include "testing/testkinds.h"
 
 // R × W texts in one flat array made once at its full size and never
 // reallocated; a run only empties and overwrites cells. Cell (r, f), both

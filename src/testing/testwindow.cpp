@@ -303,6 +303,11 @@ int TestWindow::rowCount()
     return testdb.Active() ? testdb.RowCount() : 0;
 }
 
+const std::string& TestWindow::sourceColumn(int field) const
+{
+    return run.kind().field(field).sourceColumn(decimalSource);
+}
+
 std::string TestWindow::sourceText(int field)
 {
     if (!testdb.Active() || !testdb.HasRow()) return {};

@@ -87,8 +87,9 @@ protected:
 
     // Entry field f, 1 .. the kind's field count.
     virtual QLineEdit* entryField(int field) const = 0;
-    // The test-table column source display f shows.
-    virtual std::string sourceColumn(int field) const = 0;
+    // The test-table column source display f shows, from the kind's
+    // description.
+    const std::string& sourceColumn(int field) const;
 
     // Names the record buttons, gives them their hints and ties them to
     // their handlers; the window makes and places them.
@@ -114,6 +115,8 @@ protected:
     store::StoreTable testdb{"testdb"};
     store::StoreTable resultsdb{"resultsdb"};
     RunCore run;
+    // The numeric sources with decimals, as the run was set up.
+    bool decimalSource = false;
     QPushButton* BitBtn1 = nullptr;
     QLabel* timeLabel = nullptr;
     QAbstractButton* prevscreenbtn = nullptr;

@@ -24,9 +24,9 @@ QString fieldName(const char* kind, int number)
 
 }  // namespace
 
-TextTestForm::TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPanel helpPanel, PasswordGate gate,
+TextTestForm::TextTestForm(TestKind kind, std::vector<FieldPlace> places, HelpPanel helpPanel, PasswordGate gate,
                            Clock& clock, QWidget* parent)
-    : TestWindow(kind, std::move(gate), clock, parent), layout(std::move(fields))
+    : TestWindow(kind, std::move(gate), clock, parent), layout(std::move(places))
 {
     QFrame* sourcePanel = makeSourcePanel();
     QFrame* entryPanel = makeEntryPanel();
@@ -49,16 +49,18 @@ QFrame* TextTestForm::makeSourcePanel()
     white.setColor(QPalette::Window, Qt::white);
     panel->setPalette(white);
     auto* grid = new QGridLayout(panel);
-    for (const TextField& field : layout) {
-        auto* display = new BoundLabel(testdb, field.column, panel);
-        display->setObjectName(fieldName("DBText", int(DBTexts.size()) + 1));
+    for (const FieldPlace& field : layout) {
+        const int number = int(DBTexts.size()) + 1;
+        const QString label = QString::fromStdString(run.kind().field(number).label);
+        auto* display = new BoundLabel(testdb, sourceColumn(number), panel);
+        display->setObjectName(fieldName("DBText", number));
         QFont bold = display->font();
         bold.setBold(true);
         display->setFont(bold);
         // The width of a value moves nothing: the value columns share the
         // panel whatever they show.
         display->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        grid->addWidget(new QLabel(field.label, panel), field.row, 2 * field.place);
+        grid->addWidget(new QLabel(label, panel), field.row, 2 * field.place);
         grid->addWidget(display, field.row, 2 * field.place + 1);
         grid->setColumnStretch(2 * field.place + 1, 1);
         DBTexts.push_back(display);
@@ -72,17 +74,19 @@ QFrame* TextTestForm::makeEntryPanel()
     panel->setObjectName(QStringLiteral("entryPanel"));
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     auto* grid = new QGridLayout(panel);
-    for (const TextField& field : layout) {
+    for (const FieldPlace& field : layout) {
         auto* edit = new MaskedEdit(panel);
         const int number = int(MaskEdits.size()) + 1;
+        const KindField& kindField = run.kind().field(number);
+        const QString label = QString::fromStdString(kindField.label);
         edit->setObjectName(fieldName("MaskEdit", number));
-        QString caption = field.label;
+        QString caption = label;
         caption.chop(caption.endsWith(QLatin1Char(':')) ? 1 : 0);
         edit->setAccessibleName(QStringLiteral("Field %1: %2").arg(number).arg(caption));
-        edit->setMask(field.mask);
+        edit->setMask(QString::fromStdString(kindField.mask));
         edit->installEventFilter(this);
         connect(edit, &MaskedEdit::changed, this, [this, number] { MaskEdit1Change(number); });
-        grid->addWidget(new QLabel(field.label, panel), field.row, 2 * field.place);
+        grid->addWidget(new QLabel(label, panel), field.row, 2 * field.place);
         grid->addWidget(edit, field.row, 2 * field.place + 1);
         if (!MaskEdits.empty()) setTabOrder(MaskEdits.back(), edit);
         MaskEdits.push_back(edit);
@@ -174,11 +178,6 @@ void TextTestForm::openTestTable()
 QLineEdit* TextTestForm::entryField(int f) const
 {
     return field(f);
-}
-
-std::string TextTestForm::sourceColumn(int f) const
-{
-    return layout[std::size_t(f - 1)].column;
 }
 
 // A run enters its first field afresh, and every date the program writes as

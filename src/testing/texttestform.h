@@ -6,8 +6,9 @@
 // test window laid out below them. The test table is invsort.dat in the order
 // of its index "idxkey".
 //
-// Each window names its fields (label, column, mask, place in the panels); the
-// fields' handlers are shared, and each field is told apart by its number.
+// Each window places its fields in the panels; their labels, columns and
+// masks are the kind's. The fields' handlers are shared, and each field is
+// told apart by its number.
 
 #include <string>
 #include <vector>
@@ -19,11 +20,9 @@ class MaskedEdit;
 class QFrame;
 class QKeyEvent;
 
-struct TextField {
-    QString label;
-    std::string column;
-    QString mask;  // empty: no mask, no length limit
-    int row;       // place in both panels
+// Where field f stands in both panels.
+struct FieldPlace {
+    int row;
     int place;
 };
 
@@ -35,7 +34,7 @@ class TextTestForm : public TestWindow {
 
 public:
     // The gate is the main window's administrator-password gate.
-    TextTestForm(TestKind kind, std::vector<TextField> fields, HelpPanel helpPanel, PasswordGate gate, Clock& clock,
+    TextTestForm(TestKind kind, std::vector<FieldPlace> places, HelpPanel helpPanel, PasswordGate gate, Clock& clock,
                  QWidget* parent);
 
     MaskedEdit* field(int number) const { return MaskEdits[std::size_t(number - 1)]; }
@@ -60,7 +59,6 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     QLineEdit* entryField(int f) const override;
-    std::string sourceColumn(int f) const override;
 
 private:
     QFrame* makeSourcePanel();
@@ -71,7 +69,7 @@ private:
     // once for each change, however the focus moved.
     void enterField(int f);
 
-    std::vector<TextField> layout;
+    std::vector<FieldPlace> layout;
     std::vector<BoundLabel*> DBTexts;
     std::vector<MaskedEdit*> MaskEdits;
     int enteredField = 0;

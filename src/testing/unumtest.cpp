@@ -167,7 +167,7 @@ void Tnumerictestform::FormCreate()
     testdb.setTableName(ProgramDir + "numeric.dat");
     for (int field = 1; field <= Fields; ++field) {
         Edit[field]->setProperty("tag", field);
-        Edit[field]->setMaxLength(MaxLength);
+        Edit[field]->setMaxLength(run.kind().field(field).maxLength);
     }
 }
 
@@ -209,7 +209,7 @@ bool Tnumerictestform::eventFilter(QObject* watched, QEvent* event)
 
 void Tnumerictestform::Edit1Enter(int field)
 {
-    SourcePrefix = Settings.usedecimal ? "nd" : "n";
+    decimalSource = Settings.usedecimal;
     dbshowfield->bind(testdb, sourceColumn(field));
     run.fieldEnter(field);
 }
@@ -254,7 +254,7 @@ void Tnumerictestform::prepareRun()
     for (int code = '0'; code <= '9'; ++code) allowed.set(std::size_t(code));
     if (Settings.usedecimal) allowed.set('.');
     // The source displays are bound before any field is entered.
-    SourcePrefix = Settings.usedecimal ? "nd" : "n";
+    decimalSource = Settings.usedecimal;
     numlockon();
 }
 
@@ -301,7 +301,8 @@ QLineEdit* Tnumerictestform::entryField(int field) const
     return Edit[std::size_t(field)];
 }
 
-std::string Tnumerictestform::sourceColumn(int field) const
+std::string Tnumerictestform::sourcePrefix() const
 {
-    return SourcePrefix + std::to_string(field);
+    const std::string& column = sourceColumn(1);
+    return column.substr(0, column.find_first_of("0123456789"));
 }

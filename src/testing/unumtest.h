@@ -23,13 +23,12 @@ class Tnumerictestform : public TestWindow {
     Q_OBJECT
 
 public:
-    static constexpr int Fields = 25;
-    static constexpr int MaxLength = 16;
+    static constexpr int Fields = NumericShape.fields;
 
     explicit Tnumerictestform(PasswordGate getpassword, QWidget* parent = nullptr);
 
     // "nd" with the decimal point, "n" without.
-    const std::string& sourcePrefix() const { return SourcePrefix; }
+    std::string sourcePrefix() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,7 +49,6 @@ private:
     int fieldOf(QObject* object) const;
 
     QLineEdit* entryField(int field) const override;
-    std::string sourceColumn(int field) const override;
 
     // The run's window, where this one differs.
     std::string fieldText(int field) override;
@@ -61,7 +59,6 @@ private:
     void openTestTable() override;
     void prepareRun() override;
 
-    std::string SourcePrefix = "n";
     std::bitset<256> allowed;
 
     std::array<RebindableLabel*, Fields + 1> DBText{};  // from index 1
