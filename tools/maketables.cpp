@@ -15,6 +15,7 @@
 #include "schemafile.h"
 
 #include "generation/testdata.h"
+#include "testing/testkinds.h"
 #include "store/createtable.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
@@ -128,11 +129,24 @@ void fillInvoices(StoreTable& table, const fs::path& source)
     table.PostRow();
 }
 
+// A row of no criteria per kind, for the administrator to set.
+void fillCriteria(StoreTable& table)
+{
+    for (TestKind kind : {TestKind::numeric, TestKind::alphanumeric, TestKind::alpha}) {
+        table.BeginInsert();
+        table.WriteValue("TESTTYPE", kindRules(kind).name);
+        table.WriteValue("MINNKPH", 0.0);
+        table.WriteValue("MINACCURACY", 0.0);
+    }
+    table.PostRow();
+}
+
 void fill(const std::string& name, StoreTable& table, const fs::path& source)
 {
     if (name == "config") fillConfig(table, source);
     if (name == "numeric") fillNumeric(table);
     if (name == "invsort") fillInvoices(table, source);
+    if (name == "criteria") fillCriteria(table);
 }
 
 void makeTable(const std::string& name, const fs::path& source, const fs::path& program)
@@ -171,7 +185,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     try {
-        for (const char* name : {"config", "results", "numeric", "invsort"}) makeTable(name, argv[1], argv[2]);
+        for (const char* name : {"config", "results", "numeric", "invsort", "criteria"}) makeTable(name, argv[1], argv[2]);
     } catch (const std::exception& error) {
         std::cerr << "maketables: " << error.what() << "\n";
         return 1;

@@ -36,13 +36,6 @@ QStringList scaleItems()
     return items;
 }
 
-template <typename Control> Control* hinted(Control* control, const char* name, const QString& hint)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    setHint(control, hint);
-    return control;
-}
-
 }  // namespace
 
 Tsettingsform::Tsettingsform(std::function<Tdbfuncs&()> dbfuncs, QWidget* parent)

@@ -23,6 +23,7 @@
 #include "results/resultsselection.h"
 #include "results/uprnt.h"
 #include "scoring/resultscolumns.h"
+#include "scoring/testresults.h"
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
 #include "widgets/boundcontrols.h"
@@ -48,8 +49,12 @@ QStringList gridHeaders()
     return headers;
 }
 
+const QString ResultTitle = QStringLiteral("Result");
+
 // The grid's look per column: alignment of values and titles, and the net
-// rate in red, a little larger than the rest.
+// rate in red, a little larger than the rest. Where a kind has pass
+// criteria, a last column "Result" gives each row's verdict from the figures
+// the grid shows.
 class ResultsGridModel : public BoundGridModel {
 public:
     ResultsGridModel(store::StoreTable& table, QObject* parent)
@@ -60,9 +65,32 @@ public:
         larger.setPointSizeF(larger.pointSizeF() + 2);
     }
 
+    void setCriteria(const scoring::CriteriaSet& criteria)
+    {
+        beginResetModel();
+        verdicts = criteria;
+        endResetModel();
+    }
+
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return BoundGridModel::columnCount(parent) + (verdicts.any() ? 1 : 0);
+    }
+
+    // The verdict of the row shown at that place; empty without one.
+    QString verdictAt(int row) const
+    {
+        const auto text = [&](const char* name) {
+            return BoundGridModel::data(index(row, int(scoring::gridPlace(name))), Qt::DisplayRole).toString().toStdString();
+        };
+        const auto verdict = scoring::verdictOfTexts(verdicts, text("TESTTYPE"), text("NKPH"), text("ACCURACY"));
+        return verdict ? QString::fromStdString(*verdict) : QString();
+    }
+
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (!index.isValid()) return {};
+        if (index.column() >= int(columns.size())) return role == Qt::DisplayRole ? QVariant(verdictAt(index.row())) : QVariant();
         const bool netKph = std::string_view(columns[std::size_t(index.column())]->name) == "NKPH";
         switch (role) {
         case Qt::TextAlignmentRole: return alignment(index.column());
@@ -74,6 +102,8 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
+        if (orientation == Qt::Horizontal && section >= int(columns.size()))
+            return role == Qt::DisplayRole ? QVariant(ResultTitle) : QVariant();
         if (role == Qt::TextAlignmentRole && orientation == Qt::Horizontal) return alignment(section);
         return BoundGridModel::headerData(section, orientation, role);
     }
@@ -87,6 +117,7 @@ private:
 
     QFont larger;
     std::vector<const scoring::ResultsColumn*> columns;
+    scoring::CriteriaSet verdicts;
 };
 
 QString textOf(const std::exception& error)
@@ -288,6 +319,8 @@ void TresultsForm::FormShow()
     resultsdb.setActive(false);
     resultsdb.setTableName(ProgramDir + "results.dat");
     resultsdb.setActive(true);
+    criteria = criteriaInForce();
+    static_cast<ResultsGridModel*>(gridModel)->setCriteria(criteria);
     DBGrid1->setFocus();
 }
 
@@ -332,7 +365,11 @@ QString TresultsForm::reportText()
     for (const scoring::ResultsColumn* column : scoring::reportColumns(scoring::ReportBlock::measures)) lines << line(column);
     lines << QString();
     for (const std::string& text : scoring::ReportLogHeading) lines << QString::fromStdString(text);
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n') + QString::fromStdString(resultsdb.ReadText("ERRORS"));
+    QString text = lines.join(QLatin1Char('\n')) + QLatin1Char('\n') + QString::fromStdString(resultsdb.ReadText("ERRORS"));
+    if (const auto verdict = scoring::verdictOfTexts(criteria, resultsdb.ReadText("TESTTYPE"), resultsdb.ReadText("NKPH"),
+                                                     resultsdb.ReadText("ACCURACY")))
+        text += QString::fromStdString(scoring::ResultLineCaption + *verdict);
+    return text;
 }
 
 void TresultsForm::BitBtn2Click()
@@ -443,7 +480,16 @@ bool TresultsForm::exportCsv(const QString& path)
 {
     std::string document;
     try {
-        document = results::csvDocument(scoring::gridTitles(), resultsdb.VisibleRows(scoring::gridColumnNames()));
+        std::vector<std::string> titles = scoring::gridTitles();
+        std::vector<std::vector<std::string>> rows = resultsdb.VisibleRows(scoring::gridColumnNames());
+        if (criteria.any()) {
+            titles.push_back(ResultTitle.toStdString());
+            for (std::vector<std::string>& row : rows)
+                row.push_back(scoring::verdictOfTexts(criteria, row[scoring::gridPlace("TESTTYPE")],
+                                                      row[scoring::gridPlace("NKPH")], row[scoring::gridPlace("ACCURACY")])
+                                  .value_or(std::string()));
+        }
+        document = results::csvDocument(titles, rows);
     } catch (const store::StoreError& error) {
         messages().errorBox(textOf(error));
         return false;

@@ -19,6 +19,7 @@
 
 #include <QDialog>
 
+#include "scoring/criteria.h"
 #include "store/storetable.h"
 
 class BoundGridModel;
@@ -87,6 +88,8 @@ private:
     bool initialTaken = false;
     std::function<Tprintresultsform&()> printresultsform;
     ReportWindow showitForm;
+    // Read at each opening, so a change made at another copy shows then.
+    scoring::CriteriaSet criteria;
 
     QTableView* DBGrid1;
     BoundGridModel* gridModel;

@@ -59,6 +59,14 @@ std::vector<const ResultsColumn*> gridColumns()
     return columns;
 }
 
+std::size_t gridPlace(std::string_view name)
+{
+    const std::vector<const ResultsColumn*> columns = gridColumns();
+    for (std::size_t place = 0; place < columns.size(); ++place)
+        if (columns[place]->name == name) return place;
+    throw std::logic_error("no grid column " + std::string(name));
+}
+
 std::vector<const ResultsColumn*> listColumns()
 {
     std::vector<const ResultsColumn*> columns;

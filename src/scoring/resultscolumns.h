@@ -95,6 +95,9 @@ std::vector<const ResultsColumn*> gridColumns();
 std::vector<const ResultsColumn*> listColumns();
 std::vector<const ResultsColumn*> reportColumns(ReportBlock block);
 std::vector<std::string> gridColumnNames();
+// The place of a column among the grid's columns; one not shown there is a
+// logic error.
+std::size_t gridPlace(std::string_view name);
 std::vector<std::string> gridTitles();
 
 // A value for a column: a text (which the store converts for a column of

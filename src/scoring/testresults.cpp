@@ -7,6 +7,7 @@
 #include "scoring/results.h"
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
+#include "store/storetable.h"
 #include "store/values.h"
 #include "widgets/messages.h"
 
@@ -35,12 +36,24 @@ void storeResults(store::StoreTable& resultsdb, const scoring::Score& score, dou
     }
 }
 
+scoring::CriteriaSet criteriaInForce()
+{
+    store::StoreTable criteriadb("criteriadb");
+    try {
+        return scoring::readCriteria(criteriadb, ProgramDir + scoring::CriteriaTableName);
+    } catch (const store::StoreError&) {
+        return {};
+    }
+}
+
 void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind kind, bool realMode)
 {
     const std::string today = store::formatDate(store::dateOf(store::currentDateTime()));
     form.clearText();
     for (const std::string& line : scoring::reportLines(score, kind, {today, testeeName(), realMode}))
         form.appendLine(QString::fromStdString(line));
+    if (const auto verdict = scoring::verdict(criteriaInForce().of(kind), score.NKPH, score.ACCURACY))
+        form.appendLine(QString::fromStdString(scoring::ResultLineCaption + *verdict));
     form.showModal();
 }
 

@@ -4,6 +4,7 @@
 // with the program-wide settings, the results row of a real-mode run, and the
 // result report when it is enabled for the mode.
 
+#include "scoring/criteria.h"
 #include "scoring/scoretest.h"
 
 #include <string>
@@ -23,7 +24,13 @@ bool reportEnabled(bool realMode);
 // Writes the row to results.dat through resultsdb; any failure is shown as
 // "Error writing results to the database." and goes no further.
 void storeResults(store::StoreTable& resultsdb, const scoring::Score& score, double stopTime, TestKind kind);
-// Fills the report window and shows it; returns when it is closed.
+// The pass criteria of criteria.dat beside the program; none where the
+// table is missing or cannot be read just now (a verdict is then left out,
+// never a wrong one given).
+scoring::CriteriaSet criteriaInForce();
+
+// Fills the report window and shows it, with the verdict last where the kind
+// has criteria; returns when it is closed.
 void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind kind, bool realMode);
 // The row in real mode, then the report where enabled, through the
 // program's report window.

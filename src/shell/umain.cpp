@@ -14,6 +14,7 @@
 #include "config/ugetname.h"
 #include "config/ugetpass.h"
 #include "config/uchgpass.h"
+#include "scoring/ucriteria.h"
 #include "shell/resultssender.h"
 #include "shell/uabout.h"
 #include "shell/windowset.h"
@@ -111,6 +112,8 @@ void Tzmain::buildMenus()
                QStringLiteral("Change/set admin password"), &Tzmain::Password1Click);
     addCommand(admin, QStringLiteral("Settings1"), QStringLiteral("Settings"),
                QStringLiteral("View/change program settings"), &Tzmain::Settings1Click);
+    addCommand(admin, QStringLiteral("Criteria1"), QStringLiteral("Pass criteria..."),
+               QStringLiteral("Set the net KPH and accuracy a test must reach to pass"), &Tzmain::Criteria1Click);
     new ResultsSender(admin, statusBar(), [this] { return getpassword(); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -328,6 +331,13 @@ void Tzmain::Settings1Click()
     // never compounds across changes.
     for (WindowSlot* test : testWindows()) test->build();
     scaleTestWindows();
+}
+
+void Tzmain::Criteria1Click()
+{
+    if (!getpassword()) return;
+    TcriteriaForm form(this);
+    form.exec();
 }
 
 void Tzmain::Contents1Click()

@@ -46,6 +46,7 @@ public:
     void Practice2Click();
     void Password1Click();
     void Settings1Click();
+    void Criteria1Click();
     void Contents1Click();
     void About1Click();
 

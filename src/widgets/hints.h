@@ -18,6 +18,14 @@ void setHint(QWidget* widget, const QString& hint);
 // The widget's own hint, or that of its nearest ancestor that has one.
 QString hintOf(const QWidget* widget);
 
+// The control, named (unless name is empty) and given its hint.
+template <typename Control> Control* hinted(Control* control, const char* name, const QString& hint)
+{
+    if (*name) control->setObjectName(QString::fromLatin1(name));
+    setHint(control, hint);
+    return control;
+}
+
 // Follows the pointer and the highlighted menu entry over every window of the
 // application and reports each change of the current hint. Installed once on
 // the application object.

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPrintPreviewDialog>
@@ -23,9 +24,11 @@
 
 #include "support/resultswindow.h"
 #include "results/csvexport.h"
+#include "scoring/ucriteria.h"
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
 #include "support/recordingmessages.h"
+#include "support/tableholder.h"
 #include "widgets/boundgrid.h"
 #include "widgets/flatbutton.h"
 #include "widgets/hints.h"
@@ -160,6 +163,8 @@ private slots:
     void csvExportOfFilteredView();
     void csvExportFailureIsShown();
     void csvFieldsAreQuotedAndFormulasNeutralised();
+    void verdictsOfTheCriteriaInGridReportAndCsv();
+    void criteriaHeldElsewhereAreReportedAndKept();
     // For review by eye, in the build's screenshots folder.
     void pictureOfTheWindow();
 };
@@ -656,6 +661,76 @@ void ResultsWindowTest::csvFieldsAreQuotedAndFormulasNeutralised()
         {"a=b", "a=b"},
     };
     for (const auto& [text, written] : cases) QCOMPARE(results::csvField(text), written);
+}
+
+// criteria.dat in the desk's folder with numeric net 8,000 at 95 %.
+void makeNumericCriteria(const ResultsDesk& desk)
+{
+    const std::string path = ProgramDir + scoring::CriteriaTableName;
+    const std::string command = std::string(TABLETOOL) + " create " + CRITERIA_SCHEMA + " '" + path + "' > /dev/null";
+    QCOMPARE(std::system(command.c_str()), 0);
+    scoring::CriteriaSet criteria;
+    criteria.of(TestKind::numeric) = {8000, 95};
+    store::StoreTable criteriadb("criteriadb");
+    scoring::writeCriteria(criteriadb, path, criteria);
+    Q_UNUSED(desk);
+}
+
+void ResultsWindowTest::verdictsOfTheCriteriaInGridReportAndCsv()
+{
+    ResultsDesk desk;
+    makeNumericCriteria(desk);
+    std::vector<ResultRow> rows{sampleResult(1, "numeric"), sampleResult(2, "numeric"), sampleResult(3, "alpha")};
+    rows[0].nkph = 7999.5;
+    rows[0].accuracy = 99;
+    rows[1].nkph = 9000;
+    rows[1].accuracy = 95;
+    testing_support::insertResults(desk.tablePath(), rows);
+    const std::string path = desk.folder.file("view.csv");
+    desk.open([&] {
+        desk.choose(QStringLiteral("ComboBox1"), QStringLiteral("Name"));
+        const QAbstractItemModel* model = desk.grid()->model();
+        QCOMPARE(model->headerData(11, Qt::Horizontal).toString(), QStringLiteral("Result"));
+        QCOMPARE(desk.shown(11), (QStringList{QStringLiteral("Fail (net KPH below 8,000.00)"), QStringLiteral("Pass"),
+                                              QString()}));
+        desk.form.resultsdb.GoFirst();
+        QVERIFY(desk.form.reportText().endsWith(QStringLiteral("expected 13\r\nResult: Fail (net KPH below 8,000.00)")));
+        desk.form.resultsdb.GoLast();
+        QVERIFY(desk.form.reportText().endsWith(QStringLiteral("expected 13\r\n")));
+        QVERIFY(desk.form.exportCsv(QString::fromStdString(path)));
+    });
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    const auto records = parseCsv(content.str());
+    QCOMPARE(records.size(), std::size_t(4));
+    QCOMPARE(records[0].back(), std::string("Result"));
+    QCOMPARE(records[2].back(), std::string("Pass"));
+}
+
+void ResultsWindowTest::criteriaHeldElsewhereAreReportedAndKept()
+{
+    ResultsDesk desk;
+    makeNumericCriteria(desk);
+    RecordingMessages recorder;
+    TcriteriaForm form;
+    bool ran = false;
+    QTimer::singleShot(0, &form, [&] {
+        QCOMPARE(form.NetKphEdits[0]->text(), QStringLiteral("8000.00"));
+        form.NetKphEdits[0]->setText(QStringLiteral("9000"));
+        testing_support::TableHolder holder(ProgramDir + scoring::CriteriaTableName, true);
+        QVERIFY(holder.ready);
+        form.SaveBtn->click();
+        QCOMPARE(recorder.texts(testing_support::BoxKind::Error).size(), qsizetype(1));
+        QVERIFY(form.isVisible());
+        ran = true;
+        form.reject();
+    });
+    form.exec();
+    QVERIFY(ran);
+    store::StoreTable criteriadb("criteriadb");
+    QCOMPARE(scoring::readCriteria(criteriadb, ProgramDir + scoring::CriteriaTableName).of(TestKind::numeric).minimumNetKph,
+             8000.0);
 }
 
 void ResultsWindowTest::pictureOfTheWindow()

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "schemafile.h"
+#include "scoring/criteria.h"
 #include "scoring/results.h"
 #include "scoring/scoretest.h"
 #include "store/createtable.h"
@@ -192,4 +193,40 @@ TEST(SourceTexts, NumbersReadAsTheWindowShowsThem)
     }
     EXPECT_EQ(whole, (std::vector<std::string>{"7", "1007", "2007", "3007"}));
     EXPECT_EQ(decimal, (std::vector<std::string>{"12.3", "10", "0.05", "1234.56"}));
+}
+
+TEST(PassCriteria, VerdictNamesEveryCriterionMissed)
+{
+    struct Case {
+        PassCriteria criteria;
+        double netKph, accuracy;
+        std::optional<std::string> verdict;
+    };
+    const Case cases[] = {
+        {{0, 0}, 100, 10, std::nullopt},
+        {{8000, 95}, 7999.99, 99, "Fail (net KPH below 8,000.00)"},
+        {{8000, 95}, 9000, 94.999, "Fail (accuracy below 95.00)"},
+        {{8000, 95}, 10, 10, "Fail (net KPH below 8,000.00, accuracy below 95.00)"},
+        {{8000, 95}, 8000, 95, "Pass"},
+        {{0, 95}, 0, 96, "Pass"},
+    };
+    for (const Case& one : cases)
+        EXPECT_EQ(verdict(one.criteria, one.netKph, one.accuracy), one.verdict) << one.netKph << " " << one.accuracy;
+}
+
+TEST(PassCriteria, StoredTableRoundTripsAndAMissingOneHasNone)
+{
+    TempDir folder;
+    store::StoreTable criteriadb("criteriadb");
+    EXPECT_FALSE(readCriteria(criteriadb, folder.file("criteria.dat")).any());
+    const std::string path = makeTable(folder, "criteria", shippedSchema("criteria"));
+    CriteriaSet wanted;
+    wanted.of(TestKind::numeric) = {8000, 95};
+    wanted.of(TestKind::alpha) = {0, 97.5};
+    writeCriteria(criteriadb, path, wanted);
+    const CriteriaSet read = readCriteria(criteriadb, path);
+    EXPECT_EQ(read.of(TestKind::numeric).minimumNetKph, 8000);
+    EXPECT_EQ(read.of(TestKind::alphanumeric).any(), false);
+    EXPECT_EQ(verdictOfTexts(read, "alpha", "12.5", "97.4"), "Fail (accuracy below 97.50)");
+    EXPECT_EQ(criteriaText(read), "Pass criteria: numeric net KPH 8,000.00, accuracy 95.00; alpha accuracy 97.50");
 }

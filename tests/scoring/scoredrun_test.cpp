@@ -14,6 +14,7 @@
 
 #include "config/programstate.h"
 #include "schemafile.h"
+#include "scoring/criteria.h"
 #include "scoring/ushowit.h"
 #include "store/createtable.h"
 #include "store/storetable.h"
@@ -65,6 +66,8 @@ private slots:
     void realRunWithoutReportIsStoredAndCloses();
     void closeDuringScoringWaitsUntilScoringIsDone();
     void resultsHeldElsewhereAreReportedAndTheWindowStillCloses();
+    void reportEndsWithTheVerdictOfTheKindsCriteria_data();
+    void reportEndsWithTheVerdictOfTheKindsCriteria();
 
 private:
     void showWindow();
@@ -183,6 +186,31 @@ void ScoredRunTest::realRunStoresOneRowThatIsItsScore()
     QVERIFY(reportText.contains(QStringLiteral("Testee name: Lee, Ann\nTest type: Numeric, real mode")));
     QVERIFY(reportText.contains(QStringLiteral("Total keystrokes: %1\n").arg(keystrokes)));
     QVERIFY(reportText.endsWith(QStringLiteral("On Record>103\n")));
+}
+
+void ScoredRunTest::reportEndsWithTheVerdictOfTheKindsCriteria_data()
+{
+    QTest::addColumn<double>("netKph");
+    QTest::addColumn<QString>("lastLine");
+    QTest::newRow("short of it") << 9999999.0 << QStringLiteral("Result: Fail (net KPH below 9,999,999.00)");
+    QTest::newRow("above it") << 1.0 << QStringLiteral("Result: Pass");
+}
+
+void ScoredRunTest::reportEndsWithTheVerdictOfTheKindsCriteria()
+{
+    QFETCH(double, netKph);
+    QFETCH(QString, lastLine);
+    const std::string path = ProgramDir + scoring::CriteriaTableName;
+    store::createTable(store::systemFileSystem(), path, tools::readSchemaFile(MOVARA_TABLE_SCHEMAS "/criteria.json"));
+    scoring::CriteriaSet criteria;
+    criteria.of(TestKind::numeric) = {netKph, 95};
+    store::StoreTable criteriadb("criteriadb");
+    scoring::writeCriteria(criteriadb, path, criteria);
+    Settings.realtime = 0;
+    showWindow();
+    type({QStringLiteral("101")});
+    QVERIFY(runEnds());
+    QVERIFY2(reportText.endsWith(QStringLiteral("==============\n\n") + lastLine), qPrintable(reportText));
 }
 
 void ScoredRunTest::practiceRunIsReportedButNotStored()

@@ -84,7 +84,7 @@ std::vector<nlohmann::json> dumpedRows(const std::string& arguments, const std::
 
 TEST_F(ShippedTables, EveryTableVerifiesAndARebuildKeepsWhatIsThere)
 {
-    for (const char* name : {"config", "results", "numeric", "invsort"})
+    for (const char* name : {"config", "results", "numeric", "invsort", "criteria"})
         EXPECT_EQ(runCommand(std::string(TABLETOOL) + " verify " + table(name)), 0) << name;
     StoreTable resultsdb("resultsdb");
     openOn(resultsdb, "results");
