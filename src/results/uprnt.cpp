@@ -22,6 +22,8 @@ constexpr double Margin = 12.7;
 constexpr double BandHeight = 10.6;
 constexpr double TextDrop = 4.2;
 constexpr double BandWidth = 254;
+constexpr double VerdictDrop = 4.4;
+constexpr double CriteriaLeft = 80;
 const QString Title = QStringLiteral("Data entry test results");
 
 // No value reaches outside its area (distances in millimetres from the left
@@ -72,15 +74,24 @@ public:
         return font;
     }
 
-    bool bandFits() const { return top + BandHeight <= pageHeight + 1e-6; }
+    // With a verdict line the caption and detail bands are higher.
+    double band = BandHeight;
+
+    bool bandFits() const { return top + band <= pageHeight + 1e-6; }
     void newPage()
     {
         printer.newPage();
         top = 0;
     }
-    void endBand() { top += BandHeight; }
+    void endBand(double height) { top += height; }
+    void endBand() { endBand(band); }
 
     void left(double at, const QString& text) { draw(at, text); }
+    // On the band's second line.
+    void below(double at, const QString& text)
+    {
+        painter.drawText(QPointF(at * units, baseline() + VerdictDrop * units), text);
+    }
     // Within left to right, at the right edge, narrowed where it would not fit.
     void right(double left, double right, const QString& text)
     {
@@ -125,16 +136,18 @@ private:
     double top = 0;
 };
 
-void writeTitle(PageWriter& page)
+void writeTitle(PageWriter& page, const scoring::CriteriaSet& criteria)
 {
     page.left(2.1, Title);
-    page.endBand();
+    page.cut(CriteriaLeft, BandWidth, QString::fromStdString(scoring::criteriaText(criteria)));
+    page.endBand(BandHeight);
 }
 
-void writeCaptions(PageWriter& page)
+void writeCaptions(PageWriter& page, const scoring::CriteriaSet& criteria)
 {
     for (const ResultsColumn* column : scoring::listColumns())
         page.left(column->list.captionLeft, QString::fromLatin1(column->list.caption));
+    if (criteria.any()) page.below(2.1, QStringLiteral("Result"));
     page.endBand();
 }
 
@@ -145,7 +158,14 @@ QString valueText(store::StoreTable& table, const ResultsColumn& column)
     return QString::fromStdString(table.ReadText(column.name));
 }
 
-void writeDetail(PageWriter& page, store::StoreTable& table)
+void writeVerdict(PageWriter& page, store::StoreTable& table, const scoring::CriteriaSet& criteria)
+{
+    const auto verdict =
+        scoring::verdictOfTexts(criteria, table.ReadText("TESTTYPE"), table.ReadText("NKPH"), table.ReadText("ACCURACY"));
+    if (verdict) page.below(2.1, QString::fromStdString(*verdict));
+}
+
+void writeDetail(PageWriter& page, store::StoreTable& table, const scoring::CriteriaSet& criteria)
 {
     const std::vector<const ResultsColumn*> columns = scoring::listColumns();
     for (const ResultsColumn* column : columns) {
@@ -161,6 +181,7 @@ void writeDetail(PageWriter& page, store::StoreTable& table)
         case scoring::Alignment::left: page.cut(place.valueLeft, place.valueRight, text); break;
         }
     }
+    if (criteria.any()) writeVerdict(page, table, criteria);
     page.endBand();
 }
 
@@ -184,25 +205,27 @@ QString Tprintresultsform::formatMask(double value, bool thousands)
     return QString::fromStdString(thousands ? formatThousands(value) : formatTwoDecimals(value));
 }
 
-void Tprintresultsform::renderPages(store::StoreTable& table, QPrinter& printer) const
+void Tprintresultsform::renderPages(store::StoreTable& table, QPrinter& printer,
+                                    const scoring::CriteriaSet& criteria) const
 {
     setListPage(printer);
     SuspendedDisplay suspended(table);
     PageWriter page(printer);
+    if (criteria.any()) page.band = BandHeight + VerdictDrop;
     table.GoFirst();
-    writeTitle(page);
-    writeCaptions(page);
+    writeTitle(page, criteria);
+    writeCaptions(page, criteria);
     while (!table.AtEnd()) {
         if (!page.bandFits()) {
             page.newPage();
-            writeCaptions(page);
+            writeCaptions(page, criteria);
         }
-        writeDetail(page, table);
+        writeDetail(page, table, criteria);
         table.GoNext();
     }
 }
 
-void Tprintresultsform::preview(store::StoreTable& table, QWidget* parent)
+void Tprintresultsform::preview(store::StoreTable& table, QWidget* parent, const scoring::CriteriaSet& criteria)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(Title);
@@ -214,9 +237,9 @@ void Tprintresultsform::preview(store::StoreTable& table, QWidget* parent)
     setListPage(printer);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(Title);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this, &table](QPrinter* target) {
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this, &table, &criteria](QPrinter* target) {
         try {
-            renderPages(table, *target);
+            renderPages(table, *target, criteria);
         } catch (const std::exception& error) {
             showErrorDisplay(QString::fromUtf8(error.what()));
         }

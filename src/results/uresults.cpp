@@ -387,7 +387,7 @@ void TresultsForm::BitBtn2Click()
 
 void TresultsForm::BitBtn3Click()
 {
-    printresultsform().preview(resultsdb, this);
+    printresultsform().preview(resultsdb, this, criteria);
 }
 
 void TresultsForm::BitBtn4Click()

@@ -27,12 +27,15 @@ for file in opt/movara/movara opt/movara/movara.hlp opt/movara/config.dat opt/mo
             opt/movara/numeric.dat opt/movara/invsort.dat usr/bin/movara usr/bin/movara-sync \
             usr/lib/systemd/user/movara-sync.service usr/lib/systemd/user/movara-sync.timer \
             usr/share/applications/org.movara.Movara.desktop usr/share/metainfo/org.movara.Movara.metainfo.xml \
-            usr/share/icons/hicolor/scalable/apps/movara.svg; do
+            opt/movara/criteria.dat usr/share/icons/hicolor/scalable/apps/movara.svg usr/share/doc/movara/copyright; do
     check "installs /$file" test -e "$root/$file"
 done
 check "movara-sync says the archive is never changed" bash -c '"$1" --help | grep -q "never deletes or changes a row"' _ "$root/usr/bin/movara-sync"
 check "the desktop entry is valid" desktop-file-validate "$root/usr/share/applications/org.movara.Movara.desktop"
 check "the metainfo is valid" appstreamcli validate --no-net "$root/usr/share/metainfo/org.movara.Movara.metainfo.xml"
+lintian --no-tag-display-limit "$package" > "$work/lintian.log" 2>&1 || true
+check "lintian finds nothing wrong with the copyright file" bash -c '! grep -E "^E: .*(copyright|licen[cs]e)" "$1"' _ "$work/lintian.log"
+grep "^E: " "$work/lintian.log" || true
 check "the desktop entry is in Education" grep -q '^Categories=.*Education;' \
     "$root/usr/share/applications/org.movara.Movara.desktop"
 

@@ -122,6 +122,7 @@ private slots:
     void longListRepeatsCaptionsNotTitle();
     void emptyListIsOnePage();
     void masksRoundAndSeparate();
+    void criteriaInTheTitleAndAVerdictUnderEachRow();
 };
 
 void PrintListTest::initTestCase()
@@ -232,6 +233,33 @@ void PrintListTest::emptyListIsOnePage()
                                  "Ttl", "KS", "Ttl", "flds", "Ttl", "ks", "err", "Ttl", "fld", "err", "Duration",
                                  "Test", "type", "Test", "date", "Time"}));
     QVERIFY(list.table.AtEnd());
+}
+
+void PrintListTest::criteriaInTheTitleAndAVerdictUnderEachRow()
+{
+    ListTable list;
+    std::vector<ResultRow> rows{sampleResult(1, "numeric"), sampleResult(2, "alpha")};
+    rows[0].nkph = 7000;
+    list.fill(rows);
+    scoring::CriteriaSet criteria;
+    criteria.of(TestKind::numeric) = {8000, 95};
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = QString::fromStdString(list.folder.file("criteria.pdf"));
+    printer.setOutputFileName(pdf);
+    list.table.setActive(true);
+    list.holder.renderPages(list.table, printer, criteria);
+    const std::vector<Page> pages = readPdf(pdf);
+    QCOMPARE(pages.size(), std::size_t(1));
+    const Word* named = find(pages[0], QStringLiteral("Pass"));
+    QVERIFY(named && near(named->top, textTop(0)) && near(named->left, Margin + 80));
+    QVERIFY(find(pages[0], QStringLiteral("8,000.00,")));
+    const Word* caption = find(pages[0], QStringLiteral("Result"));
+    const Word* fail = find(pages[0], QStringLiteral("Fail"));
+    QVERIFY(caption && fail);
+    QVERIFY(near(fail->left, Margin + 2.1) && fail->top > find(pages[0], QStringLiteral("numeric"))->top + 3);
+    QVERIFY(find(pages[0], QStringLiteral("(net")));
+    QVERIFY(!find(pages[0], QStringLiteral("Pass"), 1));
 }
 
 void PrintListTest::masksRoundAndSeparate()
