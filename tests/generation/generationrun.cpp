@@ -5,6 +5,7 @@
 // TABLE.dat COUNT" draws every invoice row's sort key, number, date and
 // amount afresh. Prints "generated N" after each run has closed the table.
 
+#include "generation/invoicedraws.h"
 #include "generation/testdata.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
@@ -34,14 +35,10 @@ void numeric(store::StoreTable& table)
 
 void invoices(store::StoreTable& table)
 {
-    const store::Date today = store::dateOf(store::currentDateTime());
     table.GoFirst();
     while (!table.AtEnd()) {
         table.BeginEdit();
-        table.WriteValue("idxkey", generation::drawSortKey());
-        table.WriteValue("date", store::formatDate(store::Date{today.day - generation::drawDaysAgo()}));
-        table.WriteValue("invoice", generation::drawInvoice());
-        table.WriteValue("amount", generation::drawAmount());
+        generation::writeInvoiceDraws(table);
         table.GoNext();
     }
     if (table.EditState() != store::EditStates::Browse) table.PostRow();
