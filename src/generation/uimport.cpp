@@ -108,11 +108,8 @@ bool Timportform::load(const std::string& bytes, int mostRows)
         if (kind == ImportKind::Numeric) {
             numeric = generation::checkNumericTest(file);
         } else {
-            table.setActive(false);
-            table.setTableName(ProgramDir + fileNameOf(kind));
-            table.setActive(true);
-            const generation::InvoiceWidths widths = generation::invoiceWidths(table);
-            table.setActive(false);
+            generation::InvoiceWidths widths{};
+            if (!readWidths(widths)) return false;
             invoices = generation::checkInvoices(file, widths, mostRows);
         }
     } catch (const generation::ImportRefused& refused) {
@@ -124,6 +121,23 @@ bool Timportform::load(const std::string& bytes, int mostRows)
         return false;
     }
     showPreview();
+    return true;
+}
+
+// A table another copy holds for itself cannot even be read; that is met
+// with the message of the refused hold.
+bool Timportform::readWidths(generation::InvoiceWidths& widths)
+{
+    table.setActive(false);
+    table.setTableName(ProgramDir + fileNameOf(kind));
+    try {
+        table.setActive(true);
+    } catch (const store::StoreError&) {
+        messages().errorBox(Refused);
+        return false;
+    }
+    widths = generation::invoiceWidths(table);
+    table.setActive(false);
     return true;
 }
 

@@ -50,6 +50,7 @@ protected:
 
 private:
     bool load(const std::string& bytes, int mostRows);
+    bool readWidths(generation::InvoiceWidths& widths);
     void showPreview();
     void showNumericRows();
     void showInvoiceRows();
