@@ -20,12 +20,14 @@
 #include "generation/invoicedraws.h"
 #include "store/storeerror.h"
 #include "store/values.h"
+#include "widgets/help.h"
 #include "widgets/messages.h"
 #include "widgets/progressgauge.h"
 
 namespace {
 
 constexpr int PreviewRows = 10;
+constexpr int HelpContext = 4000;  // the topic of making tests, which tells of imports too
 const QString Refused = QStringLiteral("Could not get exclusive use of database. Try later.");
 const QString ShippedInvoices = QStringLiteral(":/data/shipped-invoices.csv");
 
@@ -76,6 +78,7 @@ Timportform::Timportform(ImportKind kind, store::FileSystem& files, QWidget* par
     layout->addLayout(buttons);
     resize(760, 520);
     importbtn->setEnabled(false);
+    setHelpContext(this, HelpContext);
 }
 
 bool Timportform::loadFile(const QString& path)

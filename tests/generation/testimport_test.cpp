@@ -46,7 +46,8 @@ std::string joined(const std::vector<std::string>& lines, const std::string& end
     return text;
 }
 
-std::vector<std::string> changed(std::vector<std::string> lines, const std::function<void(std::vector<std::string>&)>& change)
+std::vector<std::string> changed(std::vector<std::string> lines,
+                                 const std::function<void(std::vector<std::string>&)>& change)
 {
     change(lines);
     return lines;
@@ -58,26 +59,18 @@ struct Case {
     const char* name;
     bool invoices;
     std::string text;
-    std::string problem;  // the first problem's message; empty for a good file
+    std::string problem;  // the first problem's message, empty for a good file
     std::size_t rows;
 };
 
-std::vector<std::string> problemsOf(const Case& file, std::size_t& rows)
+// The first problem's message, empty without one, and the rows that passed.
+std::pair<std::string, std::size_t> checked(const Case& file)
 {
     const CsvFile parsed = parseCsv(file.text);
-    std::vector<CsvProblem> problems;
-    if (file.invoices) {
-        InvoiceImport checked = checkInvoices(parsed, Widths);
-        problems = checked.problems;
-        rows = checked.rows.size();
-    } else {
-        NumericImport checked = checkNumericTest(parsed);
-        problems = checked.problems;
-        rows = checked.rows.size();
-    }
-    std::vector<std::string> messages;
-    for (const CsvProblem& problem : problems) messages.push_back(problem.message());
-    return messages;
+    auto first = [](const auto& result) {
+        return std::make_pair(result.problems.empty() ? "" : result.problems.front().message(), result.rows.size());
+    };
+    return file.invoices ? first(checkInvoices(parsed, Widths)) : first(checkNumericTest(parsed));
 }
 
 }  // namespace
@@ -125,16 +118,7 @@ TEST(TestImport, EveryProblemIsNamedAtItsLineAndColumnAndGoodFilesPass)
              l.insert(l.begin(), "n1,n2,n3");
          })), "", 200},
     };
-    for (const Case& file : cases) {
-        SCOPED_TRACE(file.name);
-        std::size_t rows = 0;
-        const std::vector<std::string> problems = problemsOf(file, rows);
-        if (file.problem.empty())
-            EXPECT_TRUE(problems.empty()) << problems.front();
-        else
-            EXPECT_EQ(problems.empty() ? "" : problems.front(), file.problem);
-        EXPECT_EQ(rows, file.rows);
-    }
+    for (const Case& file : cases) EXPECT_EQ(checked(file), std::make_pair(file.problem, file.rows)) << file.name;
 }
 
 TEST(TestImport, ValuesAreStoredAsTheTestReadsThem)
