@@ -48,9 +48,12 @@ std::string writeFile(bool numeric, int rows, const std::function<std::string(in
     if (!numeric) file << "LAST,FIRST,CITY,STREET\n";
     for (int row = 1; row <= rows; ++row) {
         const std::string n = std::to_string(row);
-        if (line) file << line(row) << "\n";
-        else if (numeric) for (int field = 1; field <= 25; ++field) file << row * 1000 + field << (field < 25 ? "," : "\n");
-        else file << "Lee" << n << ",Ann" << n << ",Town" << n << "," << n << " Elm St\n";
+        if (line)
+            file << line(row) << "\n";
+        else if (!numeric)
+            file << "Lee" << n << ",Ann" << n << ",Town" << n << "," << n << " Elm St\n";
+        else
+            for (int field = 1; field <= 25; ++field) file << row * 1000 + field << (field < 25 ? "," : "\n");
     }
     return path;
 }
