@@ -73,13 +73,7 @@ void GenerationWindow::processEvents()
 
 void GenerationWindow::endAfterFailure(store::StoreTable& table, const std::exception& error)
 {
-    // Closing always closes, even when its write-back fails; the failure
-    // being shown is the one that ended the run.
-    try {
-        releaseTable(table);
-    } catch (const store::StoreError&) {
-        releaseTable(table);
-    }
+    closeAfterFailure(table);
     showErrorDisplay(QString::fromUtf8(error.what()));
     done(QDialog::Rejected);
 }
@@ -95,6 +89,17 @@ bool openExclusively(store::StoreTable& table, const std::string& fileName)
     } catch (const store::StoreError&) {
         releaseTable(table);
         return false;
+    }
+}
+
+// Closing always closes, even when its write-back fails; the failure
+// being shown is the one that ended the run.
+void closeAfterFailure(store::StoreTable& table)
+{
+    try {
+        releaseTable(table);
+    } catch (const store::StoreError&) {
+        releaseTable(table);
     }
 }
 

@@ -61,3 +61,5 @@ bool openExclusively(store::StoreTable& table, const std::string& fileName);
 // Closes the handle and clears its exclusive flag, as every generation run
 // leaves its table.
 void releaseTable(store::StoreTable& table);
+// The same after a failure, when even the close may fail.
+void closeAfterFailure(store::StoreTable& table);

@@ -81,8 +81,10 @@ std::string drawDecimalText(int width)
 
 std::string decimalTextOf(std::uint32_t drawn)
 {
+    // No rule draws below 1001, but an imported whole number may have fewer
+    // than four digits; padded, it keeps one integer digit: 42 gives 0.04.
     std::string digits = std::to_string(drawn);
-    if (digits.size() < 4) return digits;  // never drawn: every rule draws above 1000
+    if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
     std::size_t k = digits.size();
     return digits.substr(0, k - 3) + "." + digits.substr(k - 3, 2);
 }

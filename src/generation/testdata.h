@@ -37,7 +37,8 @@ std::string drawDecimalText(int width);
 // the text cannot be read.
 double decimalValue(const std::string& text);
 // The decimal text of a drawn value v: all digits but the last three, a
-// point, then the two digits before the last (the last one is dropped).
+// point, then the two digits before the last (the last one is dropped);
+// a value of fewer than four digits is read with leading zeros.
 std::string decimalTextOf(std::uint32_t drawn);
 
 // The invoice records' sort key: 0 to 99998, as its decimal text.

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "generation/invoicedraws.h"
 #include "generation/testdata.h"
 #include "widgets/messages.h"
 #include "widgets/progressgauge.h"
@@ -20,8 +21,7 @@ Trewritean::Trewritean(store::FileSystem& files, QWidget* parent)
 // as it stands when the window is shown.
 void Trewritean::FormShow()
 {
-    store::formats().shortDateFormat = "mm/dd/yy";
-    store::formats().dateSeparator = '/';
+    generation::useInvoiceDateFormat();
     cancelled = false;
     Timer1->start();
 }
@@ -71,14 +71,5 @@ void Trewritean::rewriteRow()
     Gauge1->setPosition(inv.ReadInteger("recordid"));
     processEvents();
     inv.BeginEdit();
-    inv.WriteValue("idxkey", generation::drawSortKey());
-    inv.WriteValue("date", invoiceDate());
-    inv.WriteValue("invoice", generation::drawInvoice());
-    inv.WriteValue("amount", generation::drawAmount());
-}
-
-std::string Trewritean::invoiceDate()
-{
-    const store::Date today = store::dateOf(store::currentDateTime());
-    return store::formatDate(store::Date{today.day - generation::drawDaysAgo()});
+    generation::writeInvoiceDraws(inv);
 }

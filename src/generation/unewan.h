@@ -25,8 +25,6 @@ protected:
 private:
     void rewriteRows();
     void rewriteRow();
-    // Today's date less a drawn number of days, in the short date format.
-    static std::string invoiceDate();
 
     store::StoreTable inv;
     // Set when the run did not complete: exclusive use was refused, or the

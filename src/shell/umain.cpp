@@ -14,6 +14,7 @@
 #include "config/ugetname.h"
 #include "config/ugetpass.h"
 #include "config/uchgpass.h"
+#include "generation/uimport.h"
 #include "scoring/ucriteria.h"
 #include "shell/resultssender.h"
 #include "shell/uabout.h"
@@ -84,6 +85,16 @@ void Tzmain::buildMenus()
                QStringLiteral("Create new alphanumeric and alpha tests"), &Tzmain::Alphanumeric1Click);
     addCommand(fresh, QStringLiteral("numeric1"), QStringLiteral("numeric"), QStringLiteral("Create new numeric test"),
                &Tzmain::numeric1Click);
+    QMenu* import = file->addMenu(QStringLiteral("Import"));
+    import->menuAction()->setStatusTip(QStringLiteral("Import an employer's own test data"));
+    addCommand(import, QStringLiteral("Importnumeric1"), QStringLiteral("Numeric test from CSV..."),
+               QStringLiteral("Import the numbers of the numeric test from a CSV file"), &Tzmain::Importnumeric1Click);
+    addCommand(import, QStringLiteral("Importinvoices1"), QStringLiteral("Invoice data from CSV..."),
+               QStringLiteral("Import the names, streets and cities of the alphanumeric and alpha tests from a CSV file"),
+               &Tzmain::Importinvoices1Click);
+    addCommand(import, QStringLiteral("Restoreinvoices1"), QStringLiteral("Restore the shipped invoice data"),
+               QStringLiteral("Put back the names, streets and cities Movara shipped with"),
+               &Tzmain::Restoreinvoices1Click);
     addCommand(file, QStringLiteral("Results1"), QStringLiteral("Results"), QStringLiteral("View/print test results"),
                &Tzmain::resultsbtnClick);
     addCommand(file, QStringLiteral("Exit1"), QStringLiteral("Exit"), QStringLiteral("Exit program"),
@@ -269,6 +280,21 @@ void Tzmain::Alphanumeric1Click()
 void Tzmain::numeric1Click()
 {
     openGated(windows.newnumerictestform);
+}
+
+void Tzmain::Importnumeric1Click()
+{
+    if (getpassword()) importFromCsv(ImportKind::Numeric, this);
+}
+
+void Tzmain::Importinvoices1Click()
+{
+    if (getpassword()) importFromCsv(ImportKind::Invoices, this);
+}
+
+void Tzmain::Restoreinvoices1Click()
+{
+    if (getpassword()) restoreShippedInvoices(this);
 }
 
 void Tzmain::resultsbtnClick()

@@ -35,6 +35,9 @@ public:
     // The commands.
     void Alphanumeric1Click();
     void numeric1Click();
+    void Importnumeric1Click();
+    void Importinvoices1Click();
+    void Restoreinvoices1Click();
     void resultsbtnClick();
     void Exit1Click();
     void exitbtnClick();

@@ -3,8 +3,12 @@
 // an exclusive writer in the middle of one: "numeric TABLE.dat COUNT" empties
 // the numeric test table and fills it with 200 fresh rows, "invoices
 // TABLE.dat COUNT" draws every invoice row's sort key, number, date and
-// amount afresh. Prints "generated N" after each run has closed the table.
+// amount afresh, "import TABLE.dat COUNT FILE.csv" replaces the invoice rows
+// by those of the file as the import window does. Prints "generated N" after
+// each run has closed the table.
 
+#include "generation/invoicedraws.h"
+#include "generation/testimport.h"
 #include "generation/testdata.h"
 #include "store/storeerror.h"
 #include "store/storetable.h"
@@ -34,25 +38,29 @@ void numeric(store::StoreTable& table)
 
 void invoices(store::StoreTable& table)
 {
-    const store::Date today = store::dateOf(store::currentDateTime());
     table.GoFirst();
     while (!table.AtEnd()) {
         table.BeginEdit();
-        table.WriteValue("idxkey", generation::drawSortKey());
-        table.WriteValue("date", store::formatDate(store::Date{today.day - generation::drawDaysAgo()}));
-        table.WriteValue("invoice", generation::drawInvoice());
-        table.WriteValue("amount", generation::drawAmount());
+        generation::writeInvoiceDraws(table);
         table.GoNext();
     }
     if (table.EditState() != store::EditStates::Browse) table.PostRow();
+}
+
+void importInvoices(store::StoreTable& table, const std::string& file)
+{
+    const generation::InvoiceImport checked = generation::checkInvoices(
+        generation::parseCsv(generation::readCsvBytes(file)), generation::invoiceWidths(table));
+    if (!checked.problems.empty()) throw std::runtime_error(checked.problems.front().message());
+    generation::writeInvoices(table, checked.rows, [](int) {});
 }
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc != 4) {
-        std::cerr << "usage: generationrun numeric|invoices TABLE.dat COUNT\n";
+    if (argc != 4 && argc != 5) {
+        std::cerr << "usage: generationrun numeric|invoices TABLE.dat COUNT | import TABLE.dat COUNT FILE.csv\n";
         return 2;
     }
     const std::string kind = argv[1];
@@ -63,7 +71,10 @@ int main(int argc, char* argv[])
             table.setTableName(argv[2]);
             table.setExclusive(true);
             table.setActive(true);
-            kind == "numeric" ? numeric(table) : invoices(table);
+            if (kind == "import")
+                importInvoices(table, argv[4]);
+            else
+                kind == "numeric" ? numeric(table) : invoices(table);
             table.setActive(false);
             std::cout << "generated " << run << std::endl;
         }

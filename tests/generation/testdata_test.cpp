@@ -69,6 +69,8 @@ TEST(NumericRules, DecimalTextDropsTheLastDigitAndKeepsTwoDecimals)
     EXPECT_EQ(decimalTextOf(10000009), "10000.00");
     EXPECT_EQ(decimalValue(decimalTextOf(10000009)), 10000.0);
     EXPECT_EQ(decimalTextOf(1001), "1.00");
+    EXPECT_EQ(decimalTextOf(123), "0.12");
+    EXPECT_EQ(decimalTextOf(5), "0.00");
     EXPECT_EQ(decimalValue("not a number"), 1.23);
 }
 
