@@ -1,4 +1,4 @@
-// maketables: puts the four tables the program ships with into its program
+// maketables: puts the tables the program ships with into its program
 // folder, each only where it is not there yet, so a rebuild never touches a
 // table in use.
 //
