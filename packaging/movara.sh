@@ -9,7 +9,7 @@
 # already in the folder is never overwritten, only missing ones are copied.
 set -eu
 
-installed="$(dirname "$(readlink -f "$0")")/../../opt/movara"
+installed="$(dirname "$(readlink -f "$0")")/../lib/movara"
 installed="$(readlink -f "$installed")"
 
 case "${1:-}" in

@@ -22,12 +22,14 @@ root="$work/root"
 dpkg-deb -x "$package" "$root"
 
 depends="$(dpkg-deb -f "$package" Depends)"
+# A folder the package only passes through (/opt) would be its own to remove.
+check "the package owns no folder outside /usr" bash -c '! dpkg-deb -c "$1" | grep -vE " \./(usr/.*)?$"' _ "$package"
 check "dependencies come from the Qt libraries it links ($depends)" grep -q "libqt6widgets6" <<< "$depends"
-for file in opt/movara/movara opt/movara/movara.hlp opt/movara/config.dat opt/movara/results.dat \
-            opt/movara/numeric.dat opt/movara/invsort.dat usr/bin/movara usr/bin/movara-sync \
+for file in usr/lib/movara/movara usr/lib/movara/movara.hlp usr/lib/movara/config.dat usr/lib/movara/results.dat \
+            usr/lib/movara/numeric.dat usr/lib/movara/invsort.dat usr/bin/movara usr/bin/movara-sync \
             usr/lib/systemd/user/movara-sync.service usr/lib/systemd/user/movara-sync.timer \
             usr/share/applications/org.movara.Movara.desktop usr/share/metainfo/org.movara.Movara.metainfo.xml \
-            opt/movara/criteria.dat usr/share/icons/hicolor/scalable/apps/movara.svg usr/share/doc/movara/copyright; do
+            usr/lib/movara/criteria.dat usr/share/icons/hicolor/scalable/apps/movara.svg usr/share/doc/movara/copyright; do
     check "installs /$file" test -e "$root/$file"
 done
 check "movara-sync says the archive is never changed" bash -c '"$1" --help | grep -q "never deletes or changes a row"' _ "$root/usr/bin/movara-sync"
@@ -57,7 +59,7 @@ check "the tables were copied" test -e "$tables/invsort.IDX"
 
 # A table already in the folder is never overwritten, even by a newer one.
 before="$(md5sum < "$tables/config.dat")"
-echo "changed" >> "$root/opt/movara/config.dat"
+echo "changed" >> "$root/usr/lib/movara/config.dat"
 check "a second start works" run
 check "a table already there is kept" test "$(md5sum < "$tables/config.dat")" = "$before"
 
