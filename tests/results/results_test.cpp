@@ -136,6 +136,14 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text)
     return records;
 }
 
+std::vector<std::vector<std::string>> csvRecordsOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return parseCsv(content.str());
+}
+
 }  // namespace
 
 class ResultsWindowTest : public QObject {
@@ -623,10 +631,7 @@ void ResultsWindowTest::csvExportOfFilteredView()
         }
         QVERIFY(desk.form.exportCsv(QString::fromStdString(path)));
     });
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    const auto records = parseCsv(content.str());
+    const auto records = csvRecordsOf(path);
     QCOMPARE(records.size(), std::size_t(3));
     QVERIFY(records == expected);
     QCOMPARE(QString::fromStdString(records[1][0]), QStringLiteral("Müller, Zoë, Jr."));
@@ -699,10 +704,7 @@ void ResultsWindowTest::verdictsOfTheCriteriaInGridReportAndCsv()
         QVERIFY(desk.form.reportText().endsWith(QStringLiteral("expected 13\r\n")));
         QVERIFY(desk.form.exportCsv(QString::fromStdString(path)));
     });
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    const auto records = parseCsv(content.str());
+    const auto records = csvRecordsOf(path);
     QCOMPARE(records.size(), std::size_t(4));
     QCOMPARE(records[0].back(), std::string("Result"));
     QCOMPARE(records[2].back(), std::string("Pass"));
