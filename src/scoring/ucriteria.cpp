@@ -12,6 +12,7 @@
 #include "store/storeerror.h"
 #include "store/storetable.h"
 #include "testing/textrules.h"
+#include "widgets/help.h"
 #include "widgets/hints.h"
 #include "widgets/messages.h"
 
@@ -19,6 +20,7 @@ namespace {
 
 constexpr TestKind Kinds[] = {TestKind::numeric, TestKind::alphanumeric, TestKind::alpha};
 constexpr double MostKph = 1e7;
+constexpr int CriteriaHelpContext = 8100;
 
 QString kindCaption(TestKind kind)
 {
@@ -38,6 +40,7 @@ TcriteriaForm::TcriteriaForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("criteriaForm"));
     setWindowTitle(QStringLiteral("Pass criteria"));
+    setHelpContext(this, CriteriaHelpContext);
     auto* window = new QVBoxLayout(this);
     for (TestKind kind : Kinds) {
         const std::size_t place = std::size_t(kind);
