@@ -350,3 +350,51 @@ TEST(JournalRollback, ARecordWhoseChecksumFailsIsNeverApplied)
     EXPECT_EQ(readFile(names.data), before);
     EXPECT_EQ(readFile(names.journal), journal);
 }
+
+namespace {
+
+// A folder where no new file can be made, as one the user may not write.
+class NoNewFiles final : public FileSystem {
+public:
+    std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
+                               OpenStatus& status) override
+    {
+        return systemFileSystem().open(path, access, sharing, writeThrough, status);
+    }
+    std::unique_ptr<File> create(const std::string&, OpenStatus& status) override
+    {
+        status = OpenStatus::AccessDenied;
+        return nullptr;
+    }
+    bool exists(const std::string& path) override { return systemFileSystem().exists(path); }
+    bool isReadOnly(const std::string& path) override { return systemFileSystem().isReadOnly(path); }
+    bool remove(const std::string&) override { return false; }
+};
+
+}  // namespace
+
+// Without a journal nothing of a write-back may reach the table, not even
+// the index's change counter; the message names the journal.
+TEST(JournalFolder, APostWhereNoJournalCanBeMadeSaysSoAndWritesNothing)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.DAT");
+    createNamesTable(path);
+    const TableFileNames names = tableFileNames(path);
+    const std::vector<std::string> files = {names.data, names.index, names.memo};
+    std::vector<std::vector<std::uint8_t>> before;
+    for (const std::string& file : files) before.push_back(readFile(file));
+    for (Sharing sharing : {Sharing::Shared, Sharing::Exclusive}) {
+        NoNewFiles refusing;
+        auto data = openTable(path, sharing, refusing);
+        Row row = data->newRow();
+        data->setValue(row, 1, std::string("nobody"));
+        std::string message = failureOf([&] {
+            data->append(row);
+            data->close();
+        });
+        EXPECT_EQ(message, "The journal " + names.journal + " cannot be made: its folder is not writable");
+        data.reset();
+        for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(readFile(files[i]), before[i]) << files[i];
+    }
+}
