@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 namespace fuzzing {
@@ -40,17 +39,7 @@ const std::filesystem::path& workFolder()
     return folder;
 }
 
-void writeBytes(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
-Bytes readBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::uint32_t lengthAt(const std::uint8_t* data, std::size_t size, std::size_t at)
 {
@@ -71,10 +60,11 @@ void unpackTable(const std::uint8_t* data, std::size_t size, const std::string& 
     std::size_t dataLength = std::min<std::size_t>(lengthAt(data, size, 0), size - at);
     std::size_t indexLength = std::min<std::size_t>(lengthAt(data, size, 4), size - at - dataLength);
     const std::filesystem::path folder = workFolder();
-    writeBytes(folder / (stem + ".dat"), data + at, dataLength);
-    writeBytes(folder / (stem + ".IDX"), data + at + dataLength, indexLength);
+    testing_support::writeFile((folder / (stem + ".dat")).string(), Bytes(data + at, data + at + dataLength));
+    testing_support::writeFile((folder / (stem + ".IDX")).string(),
+                               Bytes(data + at + dataLength, data + at + dataLength + indexLength));
     std::size_t memoAt = at + dataLength + indexLength;
-    if (memoAt < size) writeBytes(folder / (stem + ".BLB"), data + memoAt, size - memoAt);
+    if (memoAt < size) testing_support::writeFile((folder / (stem + ".BLB")).string(), Bytes(data + memoAt, data + size));
 }
 
 std::vector<std::string> problemsOf(const std::string& table)
@@ -174,7 +164,8 @@ const SoundTable& soundTable()
             handle.setActive(false);
         }
         SoundTable made;
-        for (const char* name : {"j.dat", "j.IDX", "j.BLB"}) made.files.emplace_back(name, readBytes(folder / name));
+        for (const char* name : {"j.dat", "j.IDX", "j.BLB"})
+            made.files.emplace_back(name, testing_support::readFile((folder / name).string()));
         made.table = table;
         return made;
     }();
@@ -207,16 +198,18 @@ int fuzzJournal(const std::uint8_t* data, std::size_t size)
 {
     const SoundTable& sound = soundTable();
     const std::filesystem::path folder = std::filesystem::path(sound.table).parent_path();
-    for (const auto& [name, bytes] : sound.files) writeBytes(folder / name, bytes.data(), bytes.size());
+    for (const auto& [name, bytes] : sound.files) testing_support::writeFile((folder / name).string(), bytes);
     const store::TableFileNames names = store::tableFileNames(sound.table);
-    writeBytes(names.journal, data, size);
+    testing_support::writeFile(names.journal, Bytes(data, data + size));
     try {
         store::recoverTable(store::systemFileSystem(), names, store::Sharing::Shared);
         if (std::filesystem::exists(names.journal)) broken("a journal rolled back is still there");
     } catch (const store::JournalDamaged&) {
-        if (readBytes(names.journal) != Bytes(data, data + size)) broken("a damaged journal was changed");
+        if (testing_support::readFile(names.journal) != Bytes(data, data + size))
+            broken("a damaged journal was changed");
         for (const auto& [name, bytes] : sound.files)
-            if (readBytes(folder / name) != bytes) broken("a damaged journal was applied to " + name);
+            if (testing_support::readFile((folder / name).string()) != bytes)
+                broken("a damaged journal was applied to " + name);
     } catch (const store::StoreError&) {
     }
     std::filesystem::remove(names.journal);

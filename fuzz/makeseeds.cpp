@@ -12,7 +12,6 @@
 #include "store/storetable.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <unistd.h>
 
@@ -20,23 +19,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes readBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
-void writeBytes(const std::filesystem::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 void writeTableSeed(const std::string& table, const std::filesystem::path& seed)
 {
     std::filesystem::path stem = std::filesystem::path(table).replace_extension();
-    writeBytes(seed, fuzzing::packTable(readBytes(table), readBytes(stem.string() + ".IDX"),
-                                        readBytes(stem.string() + ".BLB")));
+    testing_support::writeFile(seed.string(), fuzzing::packTable(testing_support::readFile(table), testing_support::readFile(stem.string() + ".IDX"),
+                                        testing_support::readFile(stem.string() + ".BLB")));
 }
 
 void post(store::StoreTable& handle, int number)
@@ -93,17 +82,17 @@ int main(int argc, char** argv)
     handle.BeginEdit();
     handle.WriteValue("M", std::string(1500, 'c'));
     handle.PostRow();
-    writeBytes(corpus / "journal" / "change.seed", readBytes(work / "rows.JNS"));
+    testing_support::writeFile((corpus / "journal" / "change.seed").string(), testing_support::readFile((work / "rows.JNS").string()));
     handle.GoLast();
     handle.DeleteRow();
-    writeBytes(corpus / "journal" / "delete.seed", readBytes(work / "rows.JNS"));
+    testing_support::writeFile((corpus / "journal" / "delete.seed").string(), testing_support::readFile((work / "rows.JNS").string()));
     handle.setActive(false);
     writeTableSeed(table, corpus / "table" / "rows.seed");
 
     const char* const filters[] = {"NAME = 'row 1'", "TESTTYPE='alpha'", "KPH = '12.5'", "NAME='it''s'", "N = ''"};
     int number = 0;
     for (const char* filter : filters)
-        writeBytes(corpus / "filter" / ("filter" + std::to_string(++number) + ".seed"),
+        testing_support::writeFile((corpus / "filter" / ("filter" + std::to_string(++number) + ".seed")).string(),
                    Bytes(filter, filter + std::char_traits<char>::length(filter)));
     std::filesystem::remove_all(work);
     return 0;

@@ -4,10 +4,10 @@
 //   fuzz_replay table|journal|filter FOLDER
 
 #include "fuzztargets.h"
+#include "support/tables.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <string>
@@ -26,8 +26,7 @@ int main(int argc, char** argv)
         if (entry.is_regular_file()) inputs.push_back(entry.path());
     std::sort(inputs.begin(), inputs.end());
     for (const std::filesystem::path& input : inputs) {
-        std::ifstream in(input, std::ios::binary);
-        std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::vector<std::uint8_t> bytes = testing_support::readFile(input.string());
         targets.at(argv[1])(bytes.data(), bytes.size());
     }
     std::cout << inputs.size() << " inputs replayed through the " << argv[1] << " target\n";
