@@ -29,6 +29,9 @@
 //   16   4   checksum of the nonce, bytes 0..15 and the image (FNV-1a,
 //            32 bits, over the nonce's 4 bytes first)
 //   20   ... the image
+// A file's length record comes before its first before-image, and every
+// image lies within that length; the records the header counts fill
+// exactly the bytes it gives. A journal that breaks any of this is damaged.
 //
 // Invariants:
 //   - the journal exists only while a write-back is under way or after one
@@ -72,9 +75,10 @@
 // write-back, whose writes the system's cache keeps, not against a power cut.
 //   1. the records are written and flushed (fdatasync), then the header
 //      with the new count (a new journal gets its records under a header
-//      counting none in one write), then the journal is flushed again; the first time in a write-back the folder is flushed as
-//      well (fsync on the directory), so that the new file's name survives
-//      a power cut too. Only then are the table files written: their old
+//      counting none in one write), then the journal is flushed again; the
+//      first time in a write-back the folder is flushed as well (fsync on
+//      the directory), so that the new file's name survives a power cut
+//      too. Only then are the table files written: their old
 //      contents are safe on the disk.
 //   2. once the last table byte is written, each table file written is
 //      flushed (fdatasync), so that none of the write-back can go missing
