@@ -383,8 +383,10 @@ void Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to
 // name: written whole there and then renamed, the journal appears with its
 // records in it, and making a new file, dearer than renaming one, is left to
 // the first write-back. A new file's name may reach the disk before its
-// bytes do, so written through it first gets its records under a header
-// counting none, and the count only once they are on the disk.
+// bytes do, and a copy killed in the middle of one long write leaves only
+// its start: so a new file first gets its records under a header counting
+// none, and the count only once they are written (written through, on the
+// disk).
 void Journal::createFile(const std::vector<std::uint8_t>& records, std::int32_t count)
 {
     count_ = 0;
@@ -403,12 +405,11 @@ void Journal::createFile(const std::vector<std::uint8_t>& records, std::int32_t 
     if (!file_ && status == OpenStatus::AccessDenied) throw StoreError(messages::journalCannotBeMade(names_.journal));
     mustWrite(file_ != nullptr);
     markRecorded();
-    if (writeThrough_) encodeHeader(content.data(), 0, 0, nonce_);
-    mustWrite(*file_, writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())));
-    if (!writeThrough_) return;
-    mustWrite(*file_, file_->flush());
+    encodeHeader(content.data(), 0, 0, nonce_);
+    mustWrite(*file_, writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
+                          (!writeThrough_ || file_->flush()));
     writeHeader(*file_, count, recordBytes);
-    mustWrite(*file_, file_->flush() && flushFolder());
+    mustWrite(*file_, !writeThrough_ || (file_->flush() && flushFolder()));
 }
 
 // Bytes the spare holds past content are an older write-back's, beyond what

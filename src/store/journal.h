@@ -51,10 +51,11 @@
 //     durable before any table byte they cover was written, so that records
 //     past the count, or a record whose checksum fails, hold nothing that
 //     reached the table;
-//   - written through, the records reach the disk before the header that
-//     counts them (a new journal first gets a header counting none), so
-//     that every record a header counts was whole on the disk before any
-//     table byte it covers was written. A journal whose header or counted
+//   - the records are written before the header that counts them (a new
+//     journal first gets a header counting none), and written through they
+//     reach the disk first, so that every record a header counts was whole
+//     before any table byte it covers was written, after a kill or a power
+//     cut. A journal whose header or counted
 //     records do not all check out is damage, not a write-back cut short:
 //     it is left in place, untouched, and the table is refused with "the
 //     journal of TABLE is damaged; ..." until tabletool repair deals with
