@@ -6,8 +6,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev libx11-dev libxtst-dev libsqlite3-dev
           xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev file ccache
-          postgresql libpq-dev
-          lintian)
+          postgresql libpq-dev clang libfuzzer-14-dev lintian)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -66,7 +66,10 @@ public:
             ssize_t count = ::pwrite(descriptor_, bytes + done, static_cast<size_t>(size - done), offset + done);
             if (count < 0) {
                 if (errno == EINTR) continue;
-                if (done > 0 && errno == ENOSPC) break;
+                if (done > 0 && errno == ENOSPC) {
+                    lastError_ = ENOSPC;
+                    break;
+                }
                 return fail();
             }
             if (count == 0) break;
@@ -80,6 +83,12 @@ public:
         struct stat status {};
         if (::fstat(descriptor_, &status) != 0) return fail();
         return status.st_size;
+    }
+
+    bool isRegular() override
+    {
+        struct stat status {};
+        return ::fstat(descriptor_, &status) == 0 && S_ISREG(status.st_mode);
     }
 
     bool truncate(std::int64_t size) override { return ::ftruncate(descriptor_, size) == 0 || fail() == 0; }
@@ -165,7 +174,9 @@ public:
     std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
                                OpenStatus& status) override
     {
-        int flags = O_CLOEXEC | (access == Access::ReadWrite ? O_RDWR : O_RDONLY);
+        // Never waits: a pipe or a device under a table's name is opened
+        // at once, to be refused as no regular file.
+        int flags = O_CLOEXEC | O_NONBLOCK | (access == Access::ReadWrite ? O_RDWR : O_RDONLY);
         if (writeThrough) flags |= O_DSYNC;
         int descriptor = ::open(path.c_str(), flags);
         if (descriptor < 0) {
@@ -193,7 +204,11 @@ public:
         return std::make_unique<PosixFile>(descriptor);
     }
 
-    bool exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+    bool exists(const std::string& path) override
+    {
+        struct stat status {};
+        return ::lstat(path.c_str(), &status) == 0;
+    }
 
     // The read-only attribute of the platform is the absence of every write
     // permission bit; root's ability to write regardless does not count.

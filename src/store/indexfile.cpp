@@ -424,8 +424,11 @@ void IndexFile::rollback()
     changed_ = changedBefore_;
 }
 
-// What the failed operation wrote to disk is written again as it was before,
-// and pages it added at the end of the file are cut off.
+// What the failed operation wrote to disk is written again as it was before
+// at the next write-back, and pages it added at the end of the file are cut
+// off. Never at once: a write outside a write-back would pass the journal
+// by, and the journal's rollback has put back on the disk what a write-back
+// of the operation wrote.
 void IndexFile::rollBackOperation() noexcept
 {
     bool written = writtenInChange_;
@@ -440,12 +443,7 @@ void IndexFile::rollBackOperation() noexcept
     for (const auto& [index, offset] : restored)
         if (caches_[index].find(offset)) caches_[index].setChanged(offset, true);
     changed_ = true;
-    try {
-        file_->truncate(header_.endOfFile);
-        writeBack();
-    } catch (...) {
-        changed_ = true;  // tried again at the next write-back
-    }
+    file_->truncate(header_.endOfFile);
 }
 
 void IndexFile::touch(int index, IndexPage& page)

@@ -172,6 +172,7 @@ public:
         return inner_->truncate(size);
     }
     bool flush() override { return settle() && inner_->flush(); }
+    bool isRegular() override { return inner_->isRegular(); }
     LockStatus lock(std::int64_t offset, std::int64_t length) override { return inner_->lock(offset, length); }
     bool unlock(std::int64_t offset, std::int64_t length) override { return inner_->unlock(offset, length); }
     int lastError() const override { return error_ ? error_ : inner_->lastError(); }
@@ -189,7 +190,7 @@ private:
     }
     int failed()
     {
-        error_ = EIO;
+        error_ = journal_.failure_ ? journal_.failure_ : EIO;
         return -1;
     }
 
@@ -266,9 +267,24 @@ void Journal::mustWrite(bool done) const
     if (!done) throw StoreError(messages::errorWriting(names_.data));
 }
 
+void Journal::mustWrite(File& file, bool done)
+{
+    if (done) return;
+    failure_ = file.lastError();
+    throw StoreError(writeFailure(file, names_.data));
+}
+
+void Journal::writeHeader(File& file, std::int32_t count, std::int64_t bytes)
+{
+    std::uint8_t header[JournalHeaderSize];
+    encodeHeader(header, count, bytes, nonce_);
+    mustWrite(file, writeExact(file, 0, header, JournalHeaderSize));
+}
+
 // The table files see the journal's failures as failed calls of their own.
 bool Journal::succeeds(const std::function<void()>& step)
 {
+    failure_ = 0;
     try {
         step();
         return true;
@@ -362,15 +378,23 @@ void Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to
     }
 }
 
-// The journal with its first records and header, content. A shared open
-// reuses the file the last write-back left under the spare name: written
-// whole there and then renamed, the journal appears with its records in
-// it, and making a new file, dearer than renaming one, is left to the first
-// write-back.
-void Journal::createFile(const std::vector<std::uint8_t>& content)
+// The journal with its first records, under a header counting them. A
+// shared open reuses the file the last write-back left under the spare
+// name: written whole there and then renamed, the journal appears with its
+// records in it, and making a new file, dearer than renaming one, is left to
+// the first write-back. A new file's name may reach the disk before its
+// bytes do, and a copy killed in the middle of one long write leaves only
+// its start: so a new file first gets its records under a header counting
+// none, and the count only once they are written (written through, on the
+// disk).
+void Journal::createFile(const std::vector<std::uint8_t>& records, std::int32_t count)
 {
     count_ = 0;
     bytes_ = 0;
+    const auto recordBytes = static_cast<std::int64_t>(records.size());
+    std::vector<std::uint8_t> content(JournalHeaderSize);
+    encodeHeader(content.data(), count, recordBytes, nonce_);
+    content.insert(content.end(), records.begin(), records.end());
     if (sharing_ == Sharing::Shared && reuseSpare(content)) return;
     OpenStatus status = OpenStatus::Ok;
     file_ = files_.create(names_.journal, status);
@@ -378,10 +402,14 @@ void Journal::createFile(const std::vector<std::uint8_t>& content)
     // once a journal left behind was rolled back.
     if (!file_ && files_.exists(names_.journal) && files_.remove(names_.journal))
         file_ = files_.create(names_.journal, status);
+    if (!file_ && status == OpenStatus::AccessDenied) throw StoreError(messages::journalCannotBeMade(names_.journal));
     mustWrite(file_ != nullptr);
     markRecorded();
-    mustWrite(writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
-              (!writeThrough_ || (file_->flush() && flushFolder())));
+    encodeHeader(content.data(), 0, 0, nonce_);
+    mustWrite(*file_, writeExact(*file_, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
+                          (!writeThrough_ || file_->flush()));
+    writeHeader(*file_, count, recordBytes);
+    mustWrite(*file_, !writeThrough_ || (file_->flush() && flushFolder()));
 }
 
 // Bytes the spare holds past content are an older write-back's, beyond what
@@ -395,8 +423,9 @@ bool Journal::reuseSpare(const std::vector<std::uint8_t>& content)
     OpenStatus status = OpenStatus::Ok;
     auto spare = files_.open(names_.spareJournal, Access::ReadWrite, Sharing::Shared, false, status);
     if (!spare && status == OpenStatus::NotFound) return false;
-    mustWrite(spare && writeExact(*spare, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
-              (!writeThrough_ || spare->flush()));
+    mustWrite(spare != nullptr);
+    mustWrite(*spare, writeExact(*spare, 0, content.data(), static_cast<std::int64_t>(content.size())) &&
+                          (!writeThrough_ || spare->flush()));
     if (!files_.rename(names_.spareJournal, names_.journal)) {
         mustWrite(!files_.exists(names_.spareJournal));
         return false;
@@ -418,23 +447,20 @@ void Journal::retire()
 }
 
 // Durability point 1: the records and the header that counts them reach
-// the disk before any table byte they cover is written. A new journal gets
-// both in one write: until it returns no table byte is written, so a header
-// whose records were cut short covers nothing that reached the table.
+// the disk before any table byte they cover is written; written through,
+// the records before the header, so that a header never counts a record
+// that a power cut could leave unwritten.
 void Journal::record(const Staged& staged)
 {
     if (staged.count == 0) return;
-    bool created = !file_;
     std::int64_t records = static_cast<std::int64_t>(staged.records.size());
-    std::uint8_t header[JournalHeaderSize];
-    encodeHeader(header, (created ? 0 : count_) + staged.count, (created ? 0 : bytes_) + records, nonce_);
-    if (created) {
-        std::vector<std::uint8_t> whole(header, header + JournalHeaderSize);
-        whole.insert(whole.end(), staged.records.begin(), staged.records.end());
-        createFile(whole);
+    if (!file_) {
+        createFile(staged.records, staged.count);
     } else {
-        mustWrite(writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) &&
-                  writeExact(*file_, 0, header, JournalHeaderSize) && (!writeThrough_ || file_->flush()));
+        mustWrite(*file_, writeExact(*file_, JournalHeaderSize + bytes_, staged.records.data(), records) &&
+                              (!writeThrough_ || file_->flush()));
+        writeHeader(*file_, count_ + staged.count, bytes_ + records);
+        mustWrite(*file_, !writeThrough_ || file_->flush());
     }
     count_ += staged.count;
     bytes_ += records;
@@ -490,8 +516,8 @@ void Journal::makePendingWrites()
     record(staged);
     for (const Pending& write : pending) {
         written_[write.file] = true;
-        mustWrite(writeExact(*targets_[write.file], write.offset, write.bytes.data(),
-                             static_cast<std::int64_t>(write.bytes.size())));
+        mustWrite(*targets_[write.file], writeExact(*targets_[write.file], write.offset, write.bytes.data(),
+                                                    static_cast<std::int64_t>(write.bytes.size())));
     }
 }
 
@@ -508,7 +534,7 @@ void Journal::commit()
     endDeferring();
     if (state_ == State::Recorded) {
         for (int file = 0; writeThrough_ && file < JournaledFiles; ++file)
-            mustWrite(!written_[file] || !targets_[file] || targets_[file]->flush());
+            if (written_[file] && targets_[file]) mustWrite(*targets_[file], targets_[file]->flush());
         retire();
     }
     forget();
@@ -530,110 +556,246 @@ void Journal::forget()
 
 void Journal::rollBack() noexcept
 {
-    bool onDisk = state_ == State::Recorded || state_ == State::DeferringRecorded || state_ == State::Hot;
+    bool own = state_ == State::Recorded || state_ == State::DeferringRecorded;
+    bool onDisk = own || state_ == State::Hot;
+    if (own) {
+        ownHeader_.emplace();
+        encodeHeader(ownHeader_->data(), count_, bytes_, nonce_);
+    }
     state_ = State::Clean;
     forget();
-    if (onDisk && !rollBackJournal(files_, names_.journal, targets_)) state_ = State::Hot;
+    if (!onDisk) return;
+    try {
+        if (putBackOwnHeader() && rollBackJournal(files_, names_.journal, names_.data, targets_)) {
+            ownHeader_.reset();
+            return;
+        }
+    } catch (const StoreError&) {
+    }
+    state_ = State::Hot;
 }
 
 bool Journal::recoverIfHot()
 {
     if (!files_.exists(names_.journal)) {
         if (state_ == State::Hot) state_ = State::Clean;
+        ownHeader_.reset();
         return false;
     }
     state_ = State::Clean;
     forget();
-    if (!rollBackJournal(files_, names_.journal, targets_)) {
+    bool done = false;
+    try {
+        done = putBackOwnHeader() && rollBackJournal(files_, names_.journal, names_.data, targets_);
+    } catch (const StoreError&) {
+        state_ = State::Hot;
+        throw;
+    }
+    if (!done) {
         state_ = State::Hot;
         mustWrite(false);
     }
+    ownHeader_.reset();
     return true;
+}
+
+// A write of this copy's that failed may have spoiled the header of its own
+// journal; what it counted before is known here. Put back only over the
+// journal that carries this copy's nonce still, never over another's.
+bool Journal::putBackOwnHeader()
+{
+    if (!ownHeader_) return true;
+    OpenStatus status = OpenStatus::Ok;
+    auto journal = files_.open(names_.journal, Access::ReadWrite, Sharing::Shared, false, status);
+    if (!journal) return status == OpenStatus::NotFound;
+    std::uint8_t nonce[4];
+    if (!readExact(*journal, journalheader::Nonce, nonce, sizeof nonce)) return true;
+    if (std::memcmp(nonce, ownHeader_->data() + journalheader::Nonce, sizeof nonce) != 0) return true;
+    return writeExact(*journal, 0, ownHeader_->data(), JournalHeaderSize) && journal->flush();
 }
 
 // ---- Rolling back --------------------------------------------------------------------------
 
 namespace {
 
-struct Parsed {
-    std::vector<std::pair<int, std::int64_t>> lengths;
-    std::vector<std::tuple<int, std::int64_t, const std::uint8_t*, std::int64_t>> images;
+// A journal is read in pieces of this size, whatever its header claims.
+constexpr std::int64_t JournalPiece = 65536;
+
+enum class Walk { Sound, Damaged, Failed };
+
+// The records a journal's header counts, read piece by piece: checked all
+// before any is applied, so that a damaged journal is never half rolled
+// back. Each record's image must lie within its file's length before the
+// write-back, recorded ahead of it, as the writer makes it.
+class JournalReader {
+public:
+    JournalReader(File& journal, const std::array<File*, JournaledFiles>& targets)
+        : journal_(journal), targets_(targets)
+    {
+    }
+
+    // Sound when the header and every record it counts check out.
+    Walk check() { return walk(false); }
+    // Writes every before-image back and cuts each file to its length.
+    Walk apply() { return walk(true); }
+
+private:
+    Walk walk(bool applying)
+    {
+        std::int64_t size = journal_.size();
+        if (size < 0) return Walk::Failed;
+        std::uint8_t header[JournalHeaderSize];
+        if (size < JournalHeaderSize) return Walk::Damaged;
+        if (!readExact(journal_, 0, header, JournalHeaderSize)) return Walk::Failed;
+        if (std::memcmp(header, journalheader::Signature, sizeof journalheader::Signature) != 0 ||
+            bytes::getI32(header + journalheader::Version) != JournalFormatVersion ||
+            bytes::getU32(header + journalheader::Checksum) != journalChecksum(header, journalheader::Checksum))
+            return Walk::Damaged;
+        const std::int32_t count = bytes::getI32(header + journalheader::RecordCount);
+        const auto recordBytes = static_cast<std::int64_t>(bytes::getU64(header + journalheader::RecordBytes));
+        if (count < 0 || recordBytes < 0 || recordBytes > size - JournalHeaderSize) return Walk::Damaged;
+        seed_ = recordSeed(bytes::getU32(header + journalheader::Nonce));
+        end_ = JournalHeaderSize + recordBytes;
+        lengths_.fill(-1);
+        std::int64_t at = JournalHeaderSize;
+        for (std::int32_t i = 0; i < count; ++i) {
+            Walk step = record(at, applying);
+            if (step != Walk::Sound) return step;
+        }
+        if (at != end_) return Walk::Damaged;
+        return applying ? cutToLengths() : Walk::Sound;
+    }
+
+    Walk record(std::int64_t& at, bool applying)
+    {
+        std::uint8_t head[JournalRecordHeaderSize];
+        if (end_ - at < JournalRecordHeaderSize) return Walk::Damaged;
+        if (!readExact(journal_, at, head, JournalRecordHeaderSize)) return Walk::Failed;
+        const int file = head[journalrecord::File];
+        const std::uint8_t kind = head[journalrecord::Kind];
+        const auto offset = static_cast<std::int64_t>(bytes::getU64(head + journalrecord::Offset));
+        const std::int64_t length = bytes::getU32(head + journalrecord::Length);
+        const std::int64_t image = at + JournalRecordHeaderSize;
+        if (file >= JournaledFiles || offset < 0 || length > end_ - image) return Walk::Damaged;
+        if (kind == journalrecord::OriginalLength) {
+            if (length != 0 || lengths_[file] >= 0) return Walk::Damaged;
+        } else if (kind != journalrecord::BeforeImage || lengths_[file] < 0 || offset > lengths_[file] - length) {
+            return Walk::Damaged;
+        }
+        std::uint32_t sum = journalChecksum(head, journalrecord::Checksum, seed_);
+        Walk step = copyImage(image, length, applying ? targets_[file] : nullptr, offset, sum);
+        if (step != Walk::Sound) return step;
+        if (sum != bytes::getU32(head + journalrecord::Checksum)) return Walk::Damaged;
+        if (kind == journalrecord::OriginalLength) lengths_[file] = offset;
+        else touched_[file] = true;
+        at = image + length;
+        return Walk::Sound;
+    }
+
+    // Reads an image in pieces, summing it and writing it back when given
+    // the file it came from.
+    Walk copyImage(std::int64_t from, std::int64_t length, File* target, std::int64_t offset, std::uint32_t& sum)
+    {
+        std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min(length, JournalPiece)));
+        for (std::int64_t done = 0; done < length;) {
+            const std::int64_t size = std::min(length - done, JournalPiece);
+            if (!readExact(journal_, from + done, piece.data(), size)) return Walk::Failed;
+            sum = journalChecksum(piece.data(), static_cast<std::size_t>(size), sum);
+            if (target && !writeExact(*target, offset + done, piece.data(), size)) return Walk::Failed;
+            done += size;
+        }
+        return Walk::Sound;
+    }
+
+    Walk cutToLengths()
+    {
+        for (int file = 0; file < JournaledFiles; ++file) {
+            File* target = targets_[file];
+            if (!target || lengths_[file] < 0) continue;
+            std::int64_t now = target->size();
+            if (now < 0 || (now != lengths_[file] && !target->truncate(lengths_[file]))) return Walk::Failed;
+            touched_[file] = true;
+        }
+        for (int file = 0; file < JournaledFiles; ++file)
+            if (touched_[file] && targets_[file] && !targets_[file]->flush()) return Walk::Failed;
+        return Walk::Sound;
+    }
+
+    File& journal_;
+    const std::array<File*, JournaledFiles>& targets_;
+    std::uint32_t seed_ = 0;
+    std::int64_t end_ = 0;
+    std::array<std::int64_t, JournaledFiles> lengths_{};
+    std::array<bool, JournaledFiles> touched_{};
 };
 
-// The records the header counts, up to the first that is not sound; false
-// for a journal whose header is not.
-bool parseJournal(const std::vector<std::uint8_t>& content, Parsed& parsed)
+// A journal made but whose header never reached the disk, empty or with
+// its first sector still zeros, covers nothing: no table byte is written
+// before the header that counts its records is.
+bool neverWritten(File& journal, std::int64_t size)
 {
-    if (content.size() < static_cast<std::size_t>(JournalHeaderSize)) return false;
-    const std::uint8_t* header = content.data();
-    if (std::memcmp(header, journalheader::Signature, sizeof journalheader::Signature) != 0 ||
-        bytes::getI32(header + journalheader::Version) != JournalFormatVersion ||
-        bytes::getU32(header + journalheader::Checksum) != journalChecksum(header, journalheader::Checksum))
-        return false;
-    std::int32_t count = bytes::getI32(header + journalheader::RecordCount);
-    const std::uint32_t seed = recordSeed(bytes::getU32(header + journalheader::Nonce));
-    std::size_t at = JournalHeaderSize;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (content.size() - at < static_cast<std::size_t>(JournalRecordHeaderSize)) break;
-        const std::uint8_t* record = content.data() + at;
-        std::size_t size = bytes::getU32(record + journalrecord::Length);
-        if (content.size() - at - JournalRecordHeaderSize < size) break;
-        std::uint32_t sum = journalChecksum(record, journalrecord::Checksum, seed);
-        sum = journalChecksum(record + journalrecord::Image, size, sum);
-        int file = record[journalrecord::File];
-        if (sum != bytes::getU32(record + journalrecord::Checksum) || file >= JournaledFiles) break;
-        auto offset = static_cast<std::int64_t>(bytes::getU64(record + journalrecord::Offset));
-        if (record[journalrecord::Kind] == journalrecord::OriginalLength) parsed.lengths.emplace_back(file, offset);
-        else parsed.images.emplace_back(file, offset, record + journalrecord::Image, static_cast<std::int64_t>(size));
-        at += JournalRecordHeaderSize + size;
-    }
-    return true;
+    std::uint8_t header[JournalHeaderSize] = {};
+    const std::int64_t length = std::min<std::int64_t>(size, JournalHeaderSize);
+    if (!readExact(journal, 0, header, length)) return false;
+    return std::all_of(header, header + length, [](std::uint8_t byte) { return byte == 0; });
 }
 
 }  // namespace
 
-bool rollBackJournal(FileSystem& files, const std::string& path, const std::array<File*, JournaledFiles>& targets)
+bool rollBackJournal(FileSystem& files, const std::string& path, const std::string& dataFileName,
+                     const std::array<File*, JournaledFiles>& targets)
 {
+    if (!files.exists(path)) return true;
     OpenStatus status = OpenStatus::Ok;
     auto journal = files.open(path, Access::ReadOnly, Sharing::Shared, false, status);
-    if (!journal) return status == OpenStatus::NotFound;
+    if (!journal || !journal->isRegular()) throw JournalDamaged(messages::journalUnreadable(path));
     std::int64_t size = journal->size();
     if (size < 0) return false;
-    std::vector<std::uint8_t> content(static_cast<std::size_t>(size));
-    if (!readExact(*journal, 0, content.data(), size)) return false;
-    journal.reset();
-    Parsed parsed;
-    if (parseJournal(content, parsed)) {
-        std::array<bool, JournaledFiles> touched{};
-        for (const auto& [file, offset, image, length] : parsed.images) {
-            if (!targets[file]) continue;
-            if (!writeExact(*targets[file], offset, image, length)) return false;
-            touched[file] = true;
-        }
-        for (const auto& [file, length] : parsed.lengths) {
-            if (!targets[file]) continue;
-            std::int64_t now = targets[file]->size();
-            if (now < 0 || (now != length && !targets[file]->truncate(length))) return false;
-            touched[file] = true;
-        }
-        for (int file = 0; file < JournaledFiles; ++file)
-            if (touched[file] && !targets[file]->flush()) return false;
+    if (!neverWritten(*journal, size)) {
+        JournalReader reader(*journal, targets);
+        Walk checked = reader.check();
+        if (checked == Walk::Damaged) throw JournalDamaged(messages::journalDamaged(dataFileName));
+        if (checked == Walk::Failed || reader.apply() != Walk::Sound) return false;
     }
+    journal.reset();
     return files.remove(path);
 }
 
+namespace {
+
+// The table's files for a rollback; a table this copy may not write, a
+// read-only file or mount, cannot be put back, and says so.
+std::unique_ptr<File> openForRollBack(FileSystem& files, const std::string& path, const std::string& dataFileName,
+                                      const OpenMode& mode)
+{
+    OpenStatus status = OpenStatus::Ok;
+    auto file = files.open(path, Access::ReadWrite, mode.sharing, false, status);
+    if (file) return file;
+    if (status == OpenStatus::AccessDenied) throw StoreError(messages::hotJournalReadOnly(dataFileName));
+    return openTableFile(files, path, dataFileName, Access::ReadWrite, mode);
+}
+
+}  // namespace
+
 void recoverTable(FileSystem& files, const TableFileNames& names, Sharing sharing)
 {
-    if (!files.exists(names.journal) || files.isReadOnly(names.data)) return;
+    if (!files.exists(names.journal)) return;
+    if (files.isReadOnly(names.data)) throw StoreError(messages::hotJournalReadOnly(names.data));
     OpenMode mode;
     mode.sharing = sharing;
-    auto data = openTableFile(files, names.data, names.data, Access::ReadWrite, mode);
-    auto index = openTableFile(files, names.index, names.data, Access::ReadWrite, mode);
+    auto data = openForRollBack(files, names.data, names.data, mode);
+    auto index = openForRollBack(files, names.index, names.data, mode);
     std::unique_ptr<File> memo;
-    if (files.exists(names.memo)) memo = openTableFile(files, names.memo, names.data, Access::ReadWrite, mode);
+    if (files.exists(names.memo)) memo = openForRollBack(files, names.memo, names.data, mode);
     TableLocks locks(names.data, *data, *index, memo.get(), sharing == Sharing::Shared);
     locks.lockWrite();
-    bool recovered = rollBackJournal(files, names.journal, {data.get(), index.get(), memo.get()});
+    bool recovered = false;
+    try {
+        recovered = rollBackJournal(files, names.journal, names.data, {data.get(), index.get(), memo.get()});
+    } catch (const StoreError&) {
+        locks.unlockWrite();
+        throw;
+    }
     locks.unlockWrite();
     if (!recovered) throw StoreError(messages::errorWriting(names.data));
 }

@@ -29,6 +29,9 @@
 //   16   4   checksum of the nonce, bytes 0..15 and the image (FNV-1a,
 //            32 bits, over the nonce's 4 bytes first)
 //   20   ... the image
+// A file's length record comes before its first before-image, and every
+// image lies within that length; the records the header counts fill
+// exactly the bytes it gives. A journal that breaks any of this is damaged.
 //
 // Invariants:
 //   - the journal exists only while a write-back is under way or after one
@@ -48,8 +51,16 @@
 //     durable before any table byte they cover was written, so that records
 //     past the count, or a record whose checksum fails, hold nothing that
 //     reached the table;
-//   - a journal whose header is not sound never covered a write: it is
-//     removed unread.
+//   - the records are written before the header that counts them (a new
+//     journal first gets a header counting none), and written through they
+//     reach the disk first, so that every record a header counts was whole
+//     before any table byte it covers was written, after a kill or a power
+//     cut. A journal whose header or counted
+//     records do not all check out is damage, not a write-back cut short:
+//     it is left in place, untouched, and the table is refused with "the
+//     journal of TABLE is damaged; ..." until tabletool repair deals with
+//     it. Only a journal made but never written, empty or with a header
+//     of zeros, is removed unread. A journal is read in pieces, never whole.
 //
 // Rolling back writes every before-image back, cuts each file to its
 // recorded length, flushes the table files and then removes the journal. The
@@ -63,11 +74,12 @@
 // the operating system free to cache what it writes, so none of them flushes:
 // the journal then guards against a copy that dies in the middle of a
 // write-back, whose writes the system's cache keeps, not against a power cut.
-//   1. the records are written, then the header with the new count (a new
-//      journal gets both in one write), then the journal is flushed
-//      (fdatasync); the first time in a write-back the folder is flushed as
-//      well (fsync on the directory), so that the new file's name survives
-//      a power cut too. Only then are the table files written: their old
+//   1. the records are written and flushed (fdatasync), then the header
+//      with the new count (a new journal gets its records under a header
+//      counting none in one write), then the journal is flushed again; the
+//      first time in a write-back the folder is flushed as well (fsync on
+//      the directory), so that the new file's name survives a power cut
+//      too. Only then are the table files written: their old
 //      contents are safe on the disk.
 //   2. once the last table byte is written, each table file written is
 //      flushed (fdatasync), so that none of the write-back can go missing
@@ -106,10 +118,13 @@
 // rollback puts back.
 //
 // Within the journal a failure is a StoreError ("Error reading from data
-// file" when a before-image cannot be read, "Error writing to data file"
-// otherwise); the table files it stands between see one as a failed call.
+// file" when a before-image cannot be read, "not enough disk space to write"
+// on a full disk, "Error writing to data file" otherwise, and messages that
+// name the journal when it cannot be made or read); the table files it
+// stands between see one as a failed call.
 
 #include "store/file.h"
+#include "store/storeerror.h"
 #include "store/tablefiles.h"
 
 #include <array>
@@ -155,6 +170,13 @@ inline constexpr int Data = 0;
 inline constexpr int Index = 1;
 inline constexpr int Memo = 2;
 }  // namespace tablefile
+
+// A journal that does not check out or cannot be read: the table stays
+// refused until tabletool repair sets the journal aside.
+class JournalDamaged : public StoreError {
+public:
+    using StoreError::StoreError;
+};
 
 std::uint32_t journalChecksum(const std::uint8_t* data, std::size_t size, std::uint32_t seed = 2166136261u);
 
@@ -208,7 +230,7 @@ private:
     // For the journaled files.
     bool deferring() const { return state_ == State::Deferring || state_ == State::DeferringRecorded; }
     bool covers() const { return deferring() || sharing_ == Sharing::Exclusive; }
-    static bool succeeds(const std::function<void()>& step);
+    bool succeeds(const std::function<void()>& step);
     void defer(int file, std::int64_t offset, const void* data, std::int64_t size);
     void beforeWrite(int file, std::int64_t offset, std::int64_t size);
     void beforeCut(int file, std::int64_t size);
@@ -221,12 +243,15 @@ private:
     void record(const Staged& staged);
     bool flushFolder();
     std::vector<Pending> joinedPendingWrites();
-    void createFile(const std::vector<std::uint8_t>& content);
+    void createFile(const std::vector<std::uint8_t>& records, std::int32_t count);
     bool reuseSpare(const std::vector<std::uint8_t>& content);
     void retire();
     void forget();
     void mustRead(bool done) const;
     void mustWrite(bool done) const;
+    void mustWrite(File& file, bool done);
+    void writeHeader(File& file, std::int32_t count, std::int64_t bytes);
+    bool putBackOwnHeader();
 
     FileSystem& files_;
     TableFileNames names_;
@@ -244,16 +269,24 @@ private:
     std::array<std::optional<std::int64_t>, JournaledFiles> originalLength_;
     std::array<bool, JournaledFiles> written_{};
     std::vector<Pending> pending_;
+    int failure_ = 0;  // errno of the journal's last failed write, for the table files' calls
+    // The header of this copy's own journal left hot, put back before it is
+    // rolled back: a failed write may have spoiled the one on the disk.
+    std::optional<std::array<std::uint8_t, JournalHeaderSize>> ownHeader_;
 };
 
 // Rolls back the journal at path over the given table files (null for one
-// the table does not have). True when none is left: there was none, it was
-// not sound, or it was rolled back and removed.
-bool rollBackJournal(FileSystem& files, const std::string& path, const std::array<File*, JournaledFiles>& targets);
+// the table does not have). True when none is left: there was none, or it
+// was rolled back and removed; false when the files failed. A journal that
+// does not check out, or is no readable file, fails with its message and
+// stays.
+bool rollBackJournal(FileSystem& files, const std::string& path, const std::string& dataFileName,
+                     const std::array<File*, JournaledFiles>& targets);
 
 // Opens the table's files itself and rolls back a journal left beside them,
 // under the write lock when sharing is Shared. Fails with the store's
-// messages; does nothing for a table the caller may not write.
+// messages; a journal beside a table the caller may not write fails with
+// "Data file ... was left half written, and this copy cannot write it ...".
 void recoverTable(FileSystem& files, const TableFileNames& names, Sharing sharing);
 
 }  // namespace store

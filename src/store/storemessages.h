@@ -52,6 +52,20 @@ inline std::string fileFull(const std::string& file)
 }
 inline std::string errorReading(const std::string& file) { return "Error reading from data file " + file; }
 inline std::string errorWriting(const std::string& file) { return "Error writing to data file " + file; }
+inline std::string notEnoughSpace(const std::string& file) { return "not enough disk space to write " + file; }
+inline std::string journalDamaged(const std::string& file)
+{
+    return "the journal of " + file + " is damaged; the table may be half written: run tabletool repair";
+}
+inline std::string journalUnreadable(const std::string& journal) { return "The journal " + journal + " is not a readable file"; }
+inline std::string journalCannotBeMade(const std::string& journal)
+{
+    return "The journal " + journal + " cannot be made: its folder is not writable";
+}
+inline std::string hotJournalReadOnly(const std::string& file)
+{
+    return "Data file " + file + " was left half written, and this copy cannot write it to put it back";
+}
 inline std::string blobBuffersCorrupt(const std::string& file) { return "BLOB block buffers corrupt in data file " + file; }
 inline std::string endOfBlob(const std::string& file)
 {

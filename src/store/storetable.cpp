@@ -5,6 +5,7 @@
 #include "store/filter.h"
 #include "store/locking.h"
 #include "store/storeerror.h"
+#include "store/storemessages.h"
 #include "store/tablefiles.h"
 #include "store/tableindexes.h"
 
@@ -303,8 +304,9 @@ std::unique_ptr<DataFile> StoreTable::openBetweenWrites(const DataFileOptions& o
     for (;;) {
         if (writable) recoverTable(files_, names, Sharing::Shared);
         gate.lockRead(false);
-        if (!writable || !files_.exists(names.journal)) break;
+        if (!files_.exists(names.journal)) break;
         gate.unlockRead();
+        if (!writable) throw StoreError(messages::hotJournalReadOnly(names.data));
     }
     DataFileOptions gated = options;
     gated.recoverJournal = false;

@@ -49,19 +49,8 @@ void checkColumns(const DataFile& data, std::int32_t slot, const std::uint8_t* i
 {
     for (const Column& column : data.columns()) {
         if (!column.isStored()) continue;
-        const std::uint8_t* place = image + column.offset;
-        std::string where = slotTitle(slot) + ", column " + column.name + ": ";
-        if (place[0] > 1) problems.push_back(where + "presence byte " + std::to_string(place[0]));
-        if (place[0] == 0) {
-            for (int i = 1; i <= column.physicalSize; ++i)
-                if (place[i] != 0) {
-                    problems.push_back(where + "empty, but its value bytes are not zero");
-                    break;
-                }
-            continue;
-        }
-        std::string problem = column.isBlob() ? "" : valueProblem(column, place);
-        if (!problem.empty()) problems.push_back(where + problem);
+        for (const std::string& problem : columnProblems(column, image + column.offset))
+            problems.push_back(slotTitle(slot) + ", column " + column.name + ": " + problem);
     }
 }
 
@@ -155,6 +144,20 @@ void checkFreeChain(MemoFile& memo, std::map<std::int32_t, BlockUse>& used, std:
 }
 
 }  // namespace
+
+std::vector<std::string> columnProblems(const Column& column, const std::uint8_t* place)
+{
+    Problems problems;
+    if (place[0] > 1) problems.push_back("presence byte " + std::to_string(place[0]));
+    if (place[0] == 0) {
+        for (int i = 1; i <= column.physicalSize; ++i)
+            if (place[i] != 0) return {"empty, but its value bytes are not zero"};
+        return problems;
+    }
+    std::string problem = column.isBlob() ? "" : valueProblem(column, place);
+    if (!problem.empty()) problems.push_back(problem);
+    return problems;
+}
 
 std::vector<std::string> checkDataFile(DataFile& data)
 {

@@ -24,6 +24,9 @@
 namespace store {
 
 std::vector<std::string> checkDataFile(DataFile& data);
+// What is wrong with one stored column's place in a slot in use, none when
+// nothing is; a memo value's chain is the memo file's check.
+std::vector<std::string> columnProblems(const Column& column, const std::uint8_t* place);
 std::vector<std::string> checkMemoFile(DataFile& data);
 // Index file: every check of verifyIndexFile (indexverify.h), against the
 // table's slots.

@@ -3,6 +3,8 @@
 #include "store/storeerror.h"
 #include "store/storemessages.h"
 
+#include <cerrno>
+
 namespace store {
 
 TableFileNames tableFileNames(const std::string& tableName)
@@ -39,15 +41,20 @@ void readOrFail(File& file, std::int64_t offset, void* data, std::int64_t size, 
     if (!readExact(file, offset, data, size)) throw StoreError(messages::errorReading(dataFileName));
 }
 
+std::string writeFailure(const File& file, const std::string& dataFileName)
+{
+    return file.lastError() == ENOSPC ? messages::notEnoughSpace(dataFileName) : messages::errorWriting(dataFileName);
+}
+
 void writeOrFail(File& file, std::int64_t offset, const void* data, std::int64_t size,
                  const std::string& dataFileName)
 {
-    if (!writeExact(file, offset, data, size)) throw StoreError(messages::errorWriting(dataFileName));
+    if (!writeExact(file, offset, data, size)) throw StoreError(writeFailure(file, dataFileName));
 }
 
 void truncateOrFail(File& file, std::int64_t size, const std::string& dataFileName)
 {
-    if (!file.truncate(size)) throw StoreError(messages::errorWriting(dataFileName));
+    if (!file.truncate(size)) throw StoreError(writeFailure(file, dataFileName));
 }
 
 std::int64_t sizeOrFail(File& file, const std::string& dataFileName)

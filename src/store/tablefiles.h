@@ -54,6 +54,8 @@ std::unique_ptr<File> openTableFile(FileSystem& files, const std::string& path, 
 // Exact transfers that fail with "Error reading from data file ..." and
 // "Error writing to data file ...". A read that comes back short fails too.
 void readOrFail(File& file, std::int64_t offset, void* data, std::int64_t size, const std::string& dataFileName);
+// The message of a failed write or cut: a full disk says so.
+std::string writeFailure(const File& file, const std::string& dataFileName);
 void writeOrFail(File& file, std::int64_t offset, const void* data, std::int64_t size,
                  const std::string& dataFileName);
 void truncateOrFail(File& file, std::int64_t size, const std::string& dataFileName);

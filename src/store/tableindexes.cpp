@@ -140,7 +140,7 @@ std::int32_t TableIndexes::rebuild(const std::vector<std::vector<std::uint8_t>>&
     }
     file_.addRows(rows);
     file_.writeBack();
-    if (!file_.diskFile().flush()) throw StoreError(messages::errorWriting(file_.dataFileName()));
+    if (!file_.diskFile().flush()) throw StoreError(writeFailure(file_.diskFile(), file_.dataFileName()));
     return rows;
 }
 

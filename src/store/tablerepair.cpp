@@ -21,8 +21,9 @@ using Slots = std::vector<std::vector<std::uint8_t>>;  // slots[n - 1] is slot n
 std::string slotTitle(std::int32_t slot) { return "Slot " + std::to_string(slot); }
 
 // A chain of deleted slots or free blocks as it will be: kept when it runs
-// through members only, without a loop, and holds them all; otherwise linked
-// anew through them in ascending order.
+// through members only, without a loop, and holds them all (or need not:
+// a table without key columns never reuses its deleted slots, and chains
+// none); otherwise linked anew through them in ascending order.
 struct Chain {
     std::int32_t head = 0;
     bool rebuilt = false;
@@ -31,7 +32,7 @@ struct Chain {
 
 Chain rechain(std::int32_t head, const std::set<std::int32_t>& members,
               const std::function<std::int32_t(std::int32_t)>& next,
-              const std::function<void(std::int32_t member, std::int32_t next)>& link)
+              const std::function<void(std::int32_t member, std::int32_t next)>& link, bool holdsAll = true)
 {
     std::set<std::int32_t> met;
     bool sound = true;
@@ -39,7 +40,7 @@ Chain rechain(std::int32_t head, const std::set<std::int32_t>& members,
         sound = members.count(member) != 0 && met.insert(member).second;
         if (sound) member = next(member);
     }
-    if (sound && met.size() == members.size()) return {head, false, met.size()};
+    if (sound && (met.size() == members.size() || !holdsAll)) return {head, false, met.size()};
     std::int32_t following = 0;
     for (auto member = members.rbegin(); member != members.rend(); ++member) {
         link(*member, following);
@@ -68,7 +69,8 @@ void addFindings(std::vector<std::string>& found, const std::function<std::vecto
 
 class Repair {
 public:
-    Repair(FileSystem& files, DataFile& data) : files_(files), data_(data) {}
+    // rebuild: the index is rebuilt even when the checks find nothing.
+    Repair(FileSystem& files, DataFile& data, bool rebuild) : files_(files), data_(data), rebuild_(rebuild) {}
 
     RepairReport run();
 
@@ -81,6 +83,8 @@ private:
                    int changeCounter, const std::function<void(std::uint8_t*)>& setHeader, std::int64_t length = -1);
 
     void repairSlots();
+    void repairRowId(std::int32_t slot, std::vector<std::uint8_t>& image, std::set<std::int32_t>& rowIds);
+    void blankDamagedValues(std::int32_t slot, std::vector<std::uint8_t>& image);
     void repairDeletedChain();
     void writeDataFile();
 
@@ -96,7 +100,9 @@ private:
 
     FileSystem& files_;
     DataFile& data_;
+    bool rebuild_;
     RepairReport report_;
+    std::int32_t lastRowId_ = 0;
     Slots slots_;
     std::set<std::int32_t> changedSlots_;
     std::int32_t deletedChain_ = 0;
@@ -116,13 +122,17 @@ RepairReport Repair::run()
     addFindings(report_.found, [&] { return checkDataFile(data_); });
     addFindings(report_.found, [&] { return checkMemoFile(data_); });
     addFindings(report_.found, [&] { return checkIndexFile(data_); });
+    const bool sound = report_.found.empty() && !rebuild_;
     for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot) slots_.push_back(data_.readRow(slot).image);
+    lastRowId_ = data_.header().lastRowId;
     repairSlots();
     repairDeletedChain();
     if (data_.memo()) repairMemoFile();
+    const bool rewritten = !changedSlots_.empty() || dataHeaderChanged_ || !changedBlocks_.empty() || memoHeaderChanged_;
     writeDataFile();
     if (data_.memo()) writeMemoFile();
-    rebuildIndexFile();
+    // A sound table is left byte for byte as it was.
+    if (!sound || rewritten) rebuildIndexFile();
     return report_;
 }
 
@@ -158,6 +168,7 @@ void Repair::writeBack(File& file, const std::string& path, const std::vector<Pi
 
 void Repair::repairSlots()
 {
+    std::set<std::int32_t> rowIds;
     for (std::int32_t slot = 1; slot <= data_.slotCount(); ++slot) {
         std::vector<std::uint8_t>& image = slots_[static_cast<std::size_t>(slot - 1)];
         if (image[slot::State] != slot::InUse && image[slot::State] != slot::Deleted) {
@@ -171,6 +182,40 @@ void Repair::repairSlots()
             bytes::putI32(image.data() + slot::Link, slot);
             changedSlots_.insert(slot);
         }
+        if (image[slot::State] != slot::InUse) continue;
+        repairRowId(slot, image, rowIds);
+        blankDamagedValues(slot, image);
+    }
+}
+
+// A row in use without a row id of its own gets a new one.
+void Repair::repairRowId(std::int32_t slot, std::vector<std::uint8_t>& image, std::set<std::int32_t>& rowIds)
+{
+    std::int32_t rowId = bytes::getI32(image.data() + slot::RowId);
+    if (rowId > 0 && rowIds.insert(rowId).second) return;
+    do {
+        lastRowId_ = lastRowId_ >= MaxRowId || lastRowId_ < 0 ? 1 : lastRowId_ + 1;
+    } while (rowIds.count(lastRowId_));
+    rowIds.insert(lastRowId_);
+    bytes::putI32(image.data() + slot::RowId, lastRowId_);
+    changedSlots_.insert(slot);
+    dataHeaderChanged_ = true;
+    report_.changed.push_back(slotTitle(slot) + ": row id " + std::to_string(rowId) + " made " +
+                              std::to_string(lastRowId_));
+}
+
+// A value the checks reject is blanked: the row stays, without it.
+void Repair::blankDamagedValues(std::int32_t slot, std::vector<std::uint8_t>& image)
+{
+    for (const Column& column : data_.columns()) {
+        if (!column.isStored()) continue;
+        std::uint8_t* place = image.data() + column.offset;
+        std::vector<std::string> problems = columnProblems(column, place);
+        if (problems.empty()) continue;
+        std::memset(place, 0, static_cast<std::size_t>(column.physicalSize) + 1);
+        changedSlots_.insert(slot);
+        report_.changed.push_back(slotTitle(slot) + ", column " + column.name + ": its value (" + problems.front() +
+                                  ") was blanked");
     }
 }
 
@@ -186,7 +231,8 @@ void Repair::repairDeletedChain()
             if (bytes::getI32(imageOf(slot) + slot::Link) == next) return;
             bytes::putI32(imageOf(slot) + slot::Link, next);
             changedSlots_.insert(slot);
-        });
+        },
+        data_.indexes().primaryHasKeyColumns());
     deletedChain_ = chain.head;
     if (!chain.rebuilt) return;
     dataHeaderChanged_ = true;
@@ -203,7 +249,10 @@ void Repair::writeDataFile()
         pieces.push_back({data_.slotOffset(slot), image.data(), static_cast<std::int64_t>(image.size())});
     }
     writeBack(data_.diskFile(), data_.name(), pieces, DataHeaderSize, dataheader::ChangeCounter,
-              [&](std::uint8_t* header) { bytes::putI32(header + dataheader::DeletedChain, deletedChain_); });
+              [&](std::uint8_t* header) {
+                  bytes::putI32(header + dataheader::DeletedChain, deletedChain_);
+                  bytes::putI32(header + dataheader::LastRowId, lastRowId_);
+              });
     report_.changed.push_back("Rewrote " + std::to_string(changedSlots_.size()) + " slots and the header of " +
                               data_.name());
 }
@@ -242,6 +291,11 @@ void Repair::repairMemoFile()
     if (memoEnd_ != memo.header().endOfFile) {
         report_.changed.push_back("Set the memo file's end of file to " + std::to_string(memoEnd_) + " from " +
                                   std::to_string(memo.header().endOfFile));
+        memoHeaderChanged_ = true;
+    }
+    if (length != memoEnd_) {
+        report_.changed.push_back("Cut the memo file to " + std::to_string(memoEnd_) + " bytes from " +
+                                  std::to_string(length) + ", the part of a block at its end");
         memoHeaderChanged_ = true;
     }
     for (std::int64_t offset = MemoHeaderSize; offset < memoEnd_; offset += blockSize)
@@ -336,17 +390,39 @@ void Repair::rebuildIndexFile()
                               " indexes and the deleted-slot index over " + std::to_string(rows) + " rows");
 }
 
+// A journal that does not check out cannot be rolled back: it is set
+// aside, kept, and the table is rebuilt from its slots as they are.
+bool setJournalAside(FileSystem& files, const TableFileNames& names, RepairReport& report)
+{
+    if (!files.exists(names.journal)) return false;
+    try {
+        recoverTable(files, names, Sharing::Exclusive);
+        return false;
+    } catch (const JournalDamaged& error) {
+        report.found.push_back(error.what());
+    }
+    std::string copy = backupName(names.journal);
+    if (files.exists(copy) && !files.remove(copy)) throw StoreError("Cannot replace the backup copy " + copy);
+    if (!files.rename(names.journal, copy)) throw StoreError("Cannot set the journal " + names.journal + " aside");
+    report.found.push_back("The journal was discarded, kept as " + copy +
+                           ", and the table rebuilt from its files as they are");
+    return true;
+}
+
 }  // namespace
 
 std::string backupName(const std::string& path) { return path + ".bak"; }
 
 RepairReport repairTable(FileSystem& files, const std::string& tableName)
 {
+    RepairReport journal;
+    bool rebuild = setJournalAside(files, tableFileNames(tableName), journal);
     DataFileOptions options;
     options.mode.sharing = Sharing::Exclusive;
     std::unique_ptr<DataFile> data = DataFile::open(files, tableName, options);
-    RepairReport report = Repair(files, *data).run();
+    RepairReport report = Repair(files, *data, rebuild).run();
     data->close();
+    report.found.insert(report.found.begin(), journal.found.begin(), journal.found.end());
     return report;
 }
 

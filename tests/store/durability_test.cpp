@@ -117,18 +117,21 @@ TEST_F(SharedPostDurability, AWriteThroughPostFlushesTheJournalBeforeTheTableAnd
         }
         // The journal's going is on the disk before the post returns.
         EXPECT_GT(placeOf(trace, "flush " + dir.path().string(), true), gone);
+        // A new journal is flushed twice, its records before the header
+        // that counts them; a reused spare has them on the disk before its
+        // rename.
         EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
                                 [](const std::string& call) { return call.starts_with("flush "); }),
-                  6);
+                  number == 1 ? 7 : 6);
     }
     table.setActive(false);
     EXPECT_FALSE(systemFileSystem().exists(spare));
     EXPECT_EQ(rowCount(), 2);
 }
 
-// A power cut can leave the journal's name on a file whose header is a
-// later write-back's and whose records are still an earlier one's: none of
-// those records may roll back the later post.
+// A journal whose header is a later write-back's and whose records are
+// still an earlier one's: none of those records may roll back the later
+// post. It is damage, kept and reported, until it is set aside.
 TEST_F(SharedPostDurability, RecordsOfAnEarlierJournalNeverCheckOutUnderALaterHeader)
 {
     StoreTable table("Results");
@@ -141,6 +144,12 @@ TEST_F(SharedPostDurability, RecordsOfAnEarlierJournalNeverCheckOutUnderALaterHe
     mixed.resize(JournalHeaderSize);
     mixed.insert(mixed.end(), first.begin() + JournalHeaderSize, first.end());
     writeFile(journal, mixed);
+    const std::vector<std::uint8_t> tableBefore = readFile(path);
+    EXPECT_EQ(failureOf([&] { rowCount(); }),
+              "the journal of " + path + " is damaged; the table may be half written: run tabletool repair");
+    EXPECT_EQ(readFile(journal), mixed);
+    EXPECT_EQ(readFile(path), tableBefore);
+    std::filesystem::remove(journal);
     EXPECT_EQ(rowCount(), 2);
     auto data = openTable(path);
     EXPECT_EQ(checkDataFile(*data), std::vector<std::string>{});

@@ -80,6 +80,15 @@ protected:
     }
 
     bool keyed() const { return GetParam(); }
+    // A part written or a full disk says the disk is full; any other failure
+    // says which way the file failed.
+    std::string messageOf(Fault fault, const std::string& call) const
+    {
+        if (call == "read" || call == "size") return "Error reading from data file " + path;
+        bool full = fault == Fault::DiskFull ? call == "write" || call == "truncate" || call == "flush"
+                                             : fault == Fault::ShortTransfer && call == "write";
+        return (full ? "not enough disk space to write " : "Error writing to data file ") + path;
+    }
     std::vector<std::string> files() const { return {path, dir.file("t.IDX"), dir.file("t.BLB")}; }
     void restore()
     {
@@ -119,9 +128,7 @@ protected:
         faulty.plan.arm(fault, call);
         std::string message = failureOf([&] { operation(*data); });
         ASSERT_TRUE(faulty.plan.fired);
-        bool reading = faulty.plan.firedOn == "read" || faulty.plan.firedOn == "size";
-        EXPECT_EQ(message, (reading ? "Error reading from data file " : "Error writing to data file ") + path)
-            << "on " << faulty.plan.firedOn;
+        EXPECT_EQ(message, messageOf(fault, faulty.plan.firedOn)) << "on " << faulty.plan.firedOn;
         faulty.plan.disarm();
         EXPECT_EQ(stateOf(*data), pristineState);
         operation(*data);  // the same handle goes on as if nothing had happened
@@ -309,7 +316,8 @@ TEST_P(FaultyOperations, EmptyingLandsWholeOrNotAtAllWhereverTheDiskFails)
 }
 
 // A journal whose one record fails its checksum, under a sound header: the
-// rollback must not write that record's image into the table.
+// rollback must not write that record's image into the table, and the
+// journal stays for repair.
 TEST(JournalRollback, ARecordWhoseChecksumFailsIsNeverApplied)
 {
     TempDir dir;
@@ -337,7 +345,56 @@ TEST(JournalRollback, ARecordWhoseChecksumFailsIsNeverApplied)
     journal.insert(journal.end(), record.begin(), record.end());
     writeFile(names.journal, journal);
 
-    recoverTable(systemFileSystem(), names, Sharing::Shared);
+    EXPECT_EQ(failureOf([&] { recoverTable(systemFileSystem(), names, Sharing::Shared); }),
+              "the journal of " + path + " is damaged; the table may be half written: run tabletool repair");
     EXPECT_EQ(readFile(names.data), before);
-    EXPECT_FALSE(systemFileSystem().exists(names.journal));
+    EXPECT_EQ(readFile(names.journal), journal);
+}
+
+namespace {
+
+// A folder where no new file can be made, as one the user may not write.
+class NoNewFiles final : public FileSystem {
+public:
+    std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
+                               OpenStatus& status) override
+    {
+        return systemFileSystem().open(path, access, sharing, writeThrough, status);
+    }
+    std::unique_ptr<File> create(const std::string&, OpenStatus& status) override
+    {
+        status = OpenStatus::AccessDenied;
+        return nullptr;
+    }
+    bool exists(const std::string& path) override { return systemFileSystem().exists(path); }
+    bool isReadOnly(const std::string& path) override { return systemFileSystem().isReadOnly(path); }
+    bool remove(const std::string&) override { return false; }
+};
+
+}  // namespace
+
+// Without a journal nothing of a write-back may reach the table, not even
+// the index's change counter; the message names the journal.
+TEST(JournalFolder, APostWhereNoJournalCanBeMadeSaysSoAndWritesNothing)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.DAT");
+    createNamesTable(path);
+    const TableFileNames names = tableFileNames(path);
+    const std::vector<std::string> files = {names.data, names.index, names.memo};
+    std::vector<std::vector<std::uint8_t>> before;
+    for (const std::string& file : files) before.push_back(readFile(file));
+    for (Sharing sharing : {Sharing::Shared, Sharing::Exclusive}) {
+        NoNewFiles refusing;
+        auto data = openTable(path, sharing, refusing);
+        Row row = data->newRow();
+        data->setValue(row, 1, std::string("nobody"));
+        std::string message = failureOf([&] {
+            data->append(row);
+            data->close();
+        });
+        EXPECT_EQ(message, "The journal " + names.journal + " cannot be made: its folder is not writable");
+        data.reset();
+        for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(readFile(files[i]), before[i]) << files[i];
+    }
 }

@@ -282,7 +282,7 @@ TEST_F(Results, AnExclusiveTableWhoseChangesCannotReachTheDiskSaysSoWhenClosed)
     add(table, "kept only in the cache", "numeric", 1);
     files.plan.arm(testing_support::Fault::DiskFull, 0);
     files.plan.only = "write";
-    EXPECT_EQ(failureOf([&] { table.setActive(false); }), "Error writing to data file " + path);
+    EXPECT_EQ(failureOf([&] { table.setActive(false); }), "not enough disk space to write " + path);
     EXPECT_FALSE(table.Active());
     files.plan.disarm();
     table.setExclusive(false);

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <sys/wait.h>
 
 using testing_support::TempDir;
@@ -191,4 +193,95 @@ TEST_F(TableRepair, RefusesATableAnotherCopyHolds)
     EXPECT_NE(refused.out.find(table), std::string::npos) << refused.out;
     EXPECT_EQ(testing_support::readFile(index), indexBefore);
     EXPECT_FALSE(std::filesystem::exists(index + ".bak"));
+}
+
+namespace {
+
+// Where a column of a slot lies in the data file.
+std::size_t placeOf(const std::string& table, std::int32_t slot, const std::string& column)
+{
+    auto data = testing_support::openTable(table);
+    return static_cast<std::size_t>(data->slotOffset(slot) + data->column(data->findColumn(column)).offset);
+}
+
+std::size_t rowIdPlace(const std::string& table, std::int32_t slot)
+{
+    return static_cast<std::size_t>(testing_support::openTable(table)->slotOffset(slot) + store::slot::RowId);
+}
+
+std::map<std::string, std::vector<std::uint8_t>> filesIn(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().find("std") != 0)
+            files[entry.path().filename().string()] = testing_support::readFile(entry.path().string());
+    return files;
+}
+
+}  // namespace
+
+// Damage that leaves every row's place but spoils what is in it: repair
+// mends or blanks it, and verify accepts the table afterwards.
+TEST_F(TableRepair, EndsWithATableVerifyAccepts)
+{
+    const auto pristine = filesIn(dir.path());
+    const std::size_t memoLength = std::filesystem::file_size(memo);
+    const struct {
+        const char* damage;
+        std::function<void()> make;
+        const char* change;
+    } cases[] = {
+        {"a presence byte of 7", [&] { testing_support::patchFile(table, placeOf(table, 2, "NAME"), {7}); },
+         "Changed: Slot 2, column NAME: its value (presence byte 7) was blanked"},
+        {"a string without its end",
+         [&] {
+             std::size_t size = static_cast<std::size_t>(testing_support::openTable(table)->column(2).physicalSize);
+             testing_support::patchFile(table, placeOf(table, 3, "NAME") + 1, std::vector<std::uint8_t>(size, 'z'));
+         },
+         "Changed: Slot 3, column NAME: its value (does not end within its place) was blanked"},
+        {"a row id twice",
+         [&] {
+             std::int32_t first = testing_support::readI32(table, rowIdPlace(table, 4));
+             testing_support::patchFile(table, rowIdPlace(table, 5), testing_support::littleEndian(first, 4));
+         },
+         "Changed: Slot 5: row id "},
+        {"part of a block at the end of the memo file",
+         [&] { testing_support::patchFile(memo, memoLength, std::vector<std::uint8_t>(100, 0x33)); },
+         "Changed: Cut the memo file to "},
+    };
+    for (const auto& example : cases) {
+        SCOPED_TRACE(example.damage);
+        for (const auto& [name, bytes] : pristine) testing_support::writeFile(dir.file(name), bytes);
+        for (const char* copy : {"logs.dat.bak", "logs.IDX.bak", "logs.BLB.bak"}) std::filesystem::remove(dir.file(copy));
+        example.make();
+        EXPECT_NE(run("verify " + table).status, 0);
+        Outcome repaired = run("repair " + table);
+        EXPECT_EQ(repaired.status, 0) << repaired.out;
+        EXPECT_NE(repaired.out.find(example.change), std::string::npos) << repaired.out;
+        EXPECT_EQ(run("verify " + table).out, "OK\n") << repaired.out;
+    }
+}
+
+// A sound table, with or without key columns and with deleted slots, is
+// left as it was to the byte, and no copy is made.
+TEST_F(TableRepair, LeavesASoundTableAsItWas)
+{
+    const char* const keyless = R"({"description": "plain", "columns": [{"name": "N", "type": "integer"}], "primary": []})";
+    std::string plain = dir.file("plain.dat"), plainSchema = dir.file("plain.json");
+    testing_support::writeFile(plainSchema, std::vector<std::uint8_t>(keyless, keyless + std::strlen(keyless)));
+    ASSERT_EQ(run("create " + plainSchema + " " + plain).status, 0);
+    ASSERT_EQ(run("insert " + plain, "{\"N\": 1}\n{\"N\": 2}\n{\"N\": 3}\n{\"N\": 4}\n").status, 0);
+    {
+        auto data = testing_support::openTable(plain);
+        data->remove(2);
+        data->remove(3);
+        data->close();
+    }
+    for (const std::string& sound : {table, plain}) {
+        SCOPED_TRACE(sound);
+        const auto before = filesIn(dir.path());
+        Outcome repaired = run("repair " + sound);
+        EXPECT_EQ(repaired.out, "Found: no problem\n");
+        EXPECT_TRUE(filesIn(dir.path()) == before);
+    }
 }

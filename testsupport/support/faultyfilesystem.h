@@ -119,6 +119,7 @@ public:
         return plan_.spoil("unlock", path_) ? failWith(EIO) == 0 : inner_->unlock(offset, length);
     }
     int lastError() const override { return lastError_ ? lastError_ : inner_->lastError(); }
+    bool isRegular() override { return inner_->isRegular(); }
     // A peek is no system call; without peeks every look goes through readAt, where faults are.
     bool peekHead(void* data, std::int64_t size) override { return plan_.peeks && inner_->peekHead(data, size); }
 

@@ -70,6 +70,7 @@ private:
         }
         bool unlock(std::int64_t offset, std::int64_t length) override { return inner_->unlock(offset, length); }
         int lastError() const override { return inner_->lastError(); }
+        bool isRegular() override { return inner_->isRegular(); }
 
     private:
         std::unique_ptr<store::File> inner_;

@@ -51,6 +51,10 @@ public:
     // The errno of the last failed call, 0 when none failed.
     virtual int lastError() const = 0;
 
+    // Whether this is a plain file of data, not a folder, a pipe or a device:
+    // what a file of the store must be before anything is read from it.
+    virtual bool isRegular() { return true; }
+
     // Copies the first size bytes of the file as the last write, by any
     // process, left them, without a system call where the file system can:
     // for a change counter looked at before every cursor step. False when it
@@ -72,6 +76,8 @@ public:
                                        bool writeThrough, OpenStatus& status) = 0;
     // Makes a new empty file, failing when it exists already.
     virtual std::unique_ptr<File> create(const std::string& path, OpenStatus& status) = 0;
+    // Whether the name is taken, by a file or by anything else, a link that
+    // leads nowhere included.
     virtual bool exists(const std::string& path) = 0;
     virtual bool isReadOnly(const std::string& path) = 0;
     virtual bool remove(const std::string& path) = 0;
