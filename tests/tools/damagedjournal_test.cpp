@@ -3,7 +3,7 @@
 // it while reading, and repair sets it aside and leaves a table verify
 // accepts.
 
-#include "store/journal.h"
+#include "store/tableinternals.h"
 #include "store/storetable.h"
 #include "support/tables.h"
 #include "support/tempdir.h"
