@@ -255,6 +255,11 @@ void Diagnosis::addField(const std::string& keyed, const std::string& source, Ke
     }
 }
 
+void Diagnosis::addExpected(const std::string& source)
+{
+    for (const char32_t key : charactersOf(source)) ++keys[key].expected;
+}
+
 void Diagnosis::add(const Diagnosis& other)
 {
     for (int kind = 0; kind < EditClassCount; ++kind) counts[std::size_t(kind)] += other.counts[std::size_t(kind)];

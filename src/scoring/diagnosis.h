@@ -76,6 +76,9 @@ struct Diagnosis {
 
     // One compared field; lastField as for classifyField's prefixOnly.
     void addField(const std::string& keyed, const std::string& source, Keyboard keyboard, bool lastField = false);
+    // A compared field that was not charged: its keys were expected and
+    // none was wrong.
+    void addExpected(const std::string& source);
     // Another diagnosis summed into this one.
     void add(const Diagnosis& other);
     std::int32_t count(EditClass kind) const { return counts[std::size_t(kind)]; }
