@@ -64,6 +64,7 @@ void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind k
         form.appendLine(QString::fromStdString(line));
     if (const auto verdict = scoring::verdict(criteriaInForce().of(kind), score.NKPH, score.ACCURACY))
         form.appendLine(QString::fromStdString(scoring::ResultLineCaption + *verdict));
+    form.setDiagnosis(score.diagnosis, kind == TestKind::numeric);
     form.showModal();
 }
 
