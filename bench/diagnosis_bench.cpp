@@ -74,3 +74,4 @@ void sumResults(benchmark::State& state)
 
 BENCHMARK(classifyResults)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(sumResults)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();
