@@ -185,7 +185,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     try {
-        for (const char* name : {"config", "results", "numeric", "invsort", "criteria"}) makeTable(name, argv[1], argv[2]);
+        for (const char* name : {"config", "results", "numeric", "invsort", "criteria", "diagnosis"}) makeTable(name, argv[1], argv[2]);
     } catch (const std::exception& error) {
         std::cerr << "maketables: " << error.what() << "\n";
         return 1;

@@ -55,20 +55,27 @@ std::int32_t millisecondsOfDay(double days)
     return static_cast<std::int32_t>(std::clamp(milliseconds, 0.0, double(store::MillisecondsPerDay - 1)));
 }
 
+}  // namespace
+
 // Nothing of a row that could not be written may reach the table.
-void discardRow(store::StoreTable& resultsdb) noexcept
+void discardRow(store::StoreTable& handle) noexcept
 {
     try {
-        if (resultsdb.Active() && resultsdb.EditState() != store::EditStates::Browse) resultsdb.CancelRow();
+        if (handle.Active() && handle.EditState() != store::EditStates::Browse) handle.CancelRow();
     } catch (const store::StoreError&) {
     }
     try {
-        resultsdb.setActive(false);
+        handle.setActive(false);
     } catch (const store::StoreError&) {
     }
 }
 
-}  // namespace
+store::Timestamp storedTestDate(const ResultsRow& row) { return store::timestampOf(row.testDate.day, 0); }
+
+store::Timestamp storedTestTime(const ResultsRow& row)
+{
+    return store::timestampOf(row.testDate.day, millisecondsOfDay(row.stopTime));
+}
 
 void writeResultsRow(store::StoreTable& resultsdb, const std::string& tableName, const ResultsRow& row)
 {
@@ -82,8 +89,8 @@ void writeResultsRow(store::StoreTable& resultsdb, const std::string& tableName,
             resultsdb,
             resultsValues({{"NAME", row.name},
                            {"TESTTYPE", testTypeName(row.kind)},
-                           {"TESTDATE", store::timestampOf(row.testDate.day, 0)},
-                           {"TESTTIME", store::timestampOf(row.testDate.day, millisecondsOfDay(row.stopTime))},
+                           {"TESTDATE", storedTestDate(row)},
+                           {"TESTTIME", storedTestTime(row)},
                            {"ERRORS", errorsText(score.errorLog)}},
                           measureValues(score)));
         resultsdb.setActive(false);

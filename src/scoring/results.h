@@ -49,6 +49,11 @@ struct ResultsRow {
 // Writes the row through resultsdb, opened shared on tableName and closed
 // again. A failure is passed on as a StoreError, with no part of the row kept.
 void writeResultsRow(store::StoreTable& resultsdb, const std::string& tableName, const ResultsRow& row);
+// The row's TESTDATE and TESTTIME as they are stored.
+store::Timestamp storedTestDate(const ResultsRow& row);
+store::Timestamp storedTestTime(const ResultsRow& row);
+// Cancels a row begun on handle and closes it, whatever fails meanwhile.
+void discardRow(store::StoreTable& handle) noexcept;
 
 struct ReportHeading {
     std::string testDate;  // in the program's short date format

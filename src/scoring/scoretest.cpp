@@ -36,7 +36,8 @@ int differences(const std::string& keyedText, const std::string& sourceText, int
 class Scorer {
 public:
     Scorer(const RunState& state, SourceReader& source, const ScoreSettings& settings)
-        : state(state), source(source), settings(settings), fields(kindShape(state.kind).fields)
+        : state(state), source(source), settings(settings), fields(kindShape(state.kind).fields),
+          keyboard(state.kind == TestKind::numeric ? Keyboard::numericKeypad : Keyboard::usKeyboard)
     {
     }
 
@@ -93,6 +94,7 @@ private:
         const bool enterKeyed = !settings.autoadvance && length(keyed) >= length(sourceValue);
         score.TOTALKS += keystrokes(field, keyed, enterKeyed);
         const int errors = lastFieldErrors(keyed, sourceValue);
+        score.diagnosis.addField(keyed, sourceValue, keyboard, true);
         if (errors == 0) return;
         ++score.FLDERRS;
         score.TOTERRS += errors;
@@ -106,6 +108,12 @@ private:
         ++score.TOTALFLDS;
         score.TOTALKS += keystrokes(field, keyed, !settings.autoadvance);
         const int errors = completedFieldErrors(state.kind, keyed, sourceValue);
+        // Only what scoring charges is diagnosed, so the two never disagree on
+        // which fields were wrong.
+        if (errors > 0)
+            score.diagnosis.addField(keyed, sourceValue, keyboard);
+        else if (!keyed.empty())
+            score.diagnosis.addExpected(sourceValue);
         if (errors == 0) return;
         ++score.FLDERRS;
         score.TOTERRS += errors;
@@ -131,6 +139,7 @@ private:
     SourceReader& source;
     const ScoreSettings& settings;
     const int fields;
+    const Keyboard keyboard;
     bool logging = true;
     Score score;
 };

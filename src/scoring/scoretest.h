@@ -15,6 +15,7 @@
 // Texts are UTF-8; lengths, positions and keystrokes count characters, as
 // the test windows count them, so a letter outside ASCII is one keystroke.
 
+#include "scoring/diagnosis.h"
 #include "testing/runstate.h"
 
 #include <cstdint>
@@ -68,6 +69,8 @@ struct Score {
     double NKPH = 0;      // net keystrokes per hour
     double ACCURACY = 0;  // percent, 0 to 100
     std::vector<std::string> errorLog;
+    // The kinds of every field error of the run, the unlogged ones too.
+    Diagnosis diagnosis;
 };
 
 // Scores the run in state. source must be the test table in the run's order;

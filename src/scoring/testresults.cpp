@@ -4,6 +4,7 @@
 #include <QTextEdit>
 
 #include "config/programstate.h"
+#include "scoring/diagnosistable.h"
 #include "scoring/results.h"
 #include "scoring/ushowit.h"
 #include "store/storeerror.h"
@@ -28,11 +29,20 @@ bool reportEnabled(bool realMode)
 
 void storeResults(store::StoreTable& resultsdb, const scoring::Score& score, double stopTime, TestKind kind)
 {
+    const store::Date today = store::dateOf(store::currentDateTime());
+    const scoring::ResultsRow row{testeeName(), score, stopTime, today, kind};
     try {
-        const store::Date today = store::dateOf(store::currentDateTime());
-        scoring::writeResultsRow(resultsdb, ProgramDir + "results.dat", {testeeName(), score, stopTime, today, kind});
+        scoring::writeResultsRow(resultsdb, ProgramDir + "results.dat", row);
     } catch (const store::StoreError&) {
         messages().errorBox(QStringLiteral("Error writing results to the database."));
+        return;
+    }
+    // The results row stands whatever happens to its diagnosis.
+    try {
+        store::StoreTable diagnosisdb("diagnosisdb");
+        scoring::writeDiagnosisRow(diagnosisdb, ProgramDir + scoring::DiagnosisTableName, row);
+    } catch (const store::StoreError&) {
+        messages().errorBox(QStringLiteral("Error writing the diagnosis to the database."));
     }
 }
 
@@ -54,6 +64,7 @@ void showResultReport(TshowitForm& form, const scoring::Score& score, TestKind k
         form.appendLine(QString::fromStdString(line));
     if (const auto verdict = scoring::verdict(criteriaInForce().of(kind), score.NKPH, score.ACCURACY))
         form.appendLine(QString::fromStdString(scoring::ResultLineCaption + *verdict));
+    form.setDiagnosis(score.diagnosis, kind == TestKind::numeric);
     form.showModal();
 }
 

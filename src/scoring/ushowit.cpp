@@ -8,14 +8,17 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "scoring/diagnosispicture.h"
 #include "widgets/help.h"
 #include "widgets/hints.h"
 #include "widgets/messages.h"
@@ -27,6 +30,7 @@ namespace {
 const QString JobTitle = QStringLiteral("Test results");
 constexpr int PanePixelHeight = 15;
 constexpr int HelpContext = 1000;
+constexpr int DiagnosisPage = 1;
 
 // The report laid out on a printer's pages: the pane's lines, any line wider
 // than the page continued on the next line, so nothing is cut off.
@@ -111,8 +115,22 @@ TshowitForm::TshowitForm(QWidget* parent) : QDialog(parent)
     buttons->addStretch();
     buttons->addWidget(BitBtn1);
     buttons->addWidget(BitBtn2);
+    auto* diagnosisPage = new QWidget;
+    DiagnosisLabel = new QLabel(diagnosisPage);
+    DiagnosisLabel->setObjectName(QStringLiteral("DiagnosisLabel"));
+    DiagnosisLabel->setWordWrap(true);
+    Keypad1 = new KeypadView(diagnosisPage);
+    auto* diagnosisLayout = new QVBoxLayout(diagnosisPage);
+    diagnosisLayout->addWidget(DiagnosisLabel);
+    diagnosisLayout->addWidget(Keypad1, 1, Qt::AlignHCenter);
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->addTab(RichEdit1, QStringLiteral("Report"));
+    PageControl1->addTab(diagnosisPage, QStringLiteral("Diagnosis"));
+    PageControl1->setTabVisible(DiagnosisPage, false);
+
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(RichEdit1);
+    layout->addWidget(PageControl1);
     layout->addLayout(buttons);
     setFixedSize(640, 480);
     setSizeGripEnabled(false);
@@ -125,7 +143,22 @@ TshowitForm::~TshowitForm()
     if (ShowitForm == this) ShowitForm = nullptr;
 }
 
-void TshowitForm::clearText() { RichEdit1->clear(); }
+void TshowitForm::clearText()
+{
+    RichEdit1->clear();
+    diagnosis = {};
+    PageControl1->setTabVisible(DiagnosisPage, false);
+}
+
+void TshowitForm::setDiagnosis(const scoring::Diagnosis& shown, bool numeric)
+{
+    diagnosis = shown;
+    numericDiagnosis = numeric;
+    DiagnosisLabel->setText(QString::fromStdString(scoring::countsInWords(shown, numeric)));
+    Keypad1->setDiagnosis(shown);
+    Keypad1->setVisible(numeric);
+    PageControl1->setTabVisible(DiagnosisPage, true);
+}
 
 void TshowitForm::appendLine(const QString& line) { RichEdit1->appendPlainText(line); }
 
@@ -138,6 +171,7 @@ void TshowitForm::showModal()
     // The scores head the report; a long error log must not push them off
     // screen, which appending line by line leaves scrolled to the end.
     RichEdit1->moveCursor(QTextCursor::Start);
+    PageControl1->setCurrentIndex(0);
     BitBtn1->setFocus();
     exec();
 }
@@ -169,11 +203,26 @@ bool TshowitForm::printOn(QPrinter& printer)
         if (page > 0) printer.newPage();
         pages.drawPage(painter, page);
     }
+    if (PageControl1->isTabVisible(DiagnosisPage)) {
+        printer.newPage();
+        printDiagnosis(painter, printer);
+    }
     if (!painter.end()) {
         showErrorDisplay(QStringLiteral("The report could not be printed completely"));
         return false;
     }
     return true;
+}
+
+void TshowitForm::printDiagnosis(QPainter& painter, QPrinter& printer) const
+{
+    painter.setFont(printFont(RichEdit1));
+    const QRectF page(0, 0, printer.width(), printer.height());
+    QRectF words;
+    painter.drawText(page, Qt::TextWordWrap, DiagnosisLabel->text(), &words);
+    if (!numericDiagnosis) return;
+    const QRectF below = page.adjusted(0, words.height() * 2, 0, 0);
+    drawKeypad(painter, QRectF(below.topLeft(), QSizeF(below.width() / 2, below.height() / 2)), diagnosis);
 }
 
 QString TshowitForm::defaultPdfPath()

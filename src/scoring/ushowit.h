@@ -3,13 +3,23 @@
 // The result report window: a read-only, fixed-pitch text pane with Close and
 // Print. Built once at start-up and reused by the test windows and the
 // results window; every use replaces its text before showing it.
+//
+// After a test it has a second page, Diagnosis: the kinds of the run's field
+// errors in words and, for a numeric test, the keypad shaded by its weak keys.
+// The page is printed after the text.
 
 #include <QDialog>
 #include <QString>
 
+#include "scoring/diagnosis.h"
+
 class QPlainTextEdit;
+class QPainter;
 class QPrinter;
+class QLabel;
 class QPushButton;
+class QTabWidget;
+class KeypadView;
 
 class TshowitForm : public QDialog {
     Q_OBJECT
@@ -18,7 +28,9 @@ public:
     explicit TshowitForm(QWidget* parent = nullptr);
     ~TshowitForm() override;
 
+    // Also takes the Diagnosis page away until setDiagnosis gives it back.
     void clearText();
+    void setDiagnosis(const scoring::Diagnosis& diagnosis, bool numeric);
     void appendLine(const QString& line);
     QString text() const;
     void setText(const QString& text);
@@ -37,8 +49,14 @@ public:
 
 private:
     void saveAsPdf();
+    void printDiagnosis(QPainter& painter, QPrinter& printer) const;
 
+    QTabWidget* PageControl1;
     QPlainTextEdit* RichEdit1;
+    QLabel* DiagnosisLabel;
+    KeypadView* Keypad1;
+    scoring::Diagnosis diagnosis;
+    bool numericDiagnosis = false;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
 };

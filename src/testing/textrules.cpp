@@ -63,6 +63,18 @@ std::u32string charactersOf(const std::string& text)
     return characters;
 }
 
+std::string textOf(const std::u32string& characters)
+{
+    std::string text;
+    for (const char32_t code : characters) {
+        if (code >= StrayBase)
+            text += char(code - StrayBase);
+        else
+            appendCharacter(text, code);
+    }
+    return text;
+}
+
 int characterCount(const std::string& text)
 {
     int count = 0;

@@ -16,6 +16,8 @@
 std::u32string charactersOf(const std::string& text);
 // charactersOf(text).size(), without making the characters.
 int characterCount(const std::string& text);
+// The UTF-8 text of characters, stray bytes written back as they were read.
+std::string textOf(const std::u32string& characters);
 
 // Every character in its Unicode upper case (one to one, as the upper-case
 // entry fields type it); stray bytes stay as they are.

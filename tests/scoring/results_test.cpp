@@ -9,6 +9,7 @@
 
 #include "schemafile.h"
 #include "scoring/criteria.h"
+#include "scoring/diagnosistable.h"
 #include "scoring/results.h"
 #include "scoring/scoretest.h"
 #include "store/createtable.h"
@@ -229,4 +230,46 @@ TEST(PassCriteria, StoredTableRoundTripsAndAMissingOneHasNone)
     EXPECT_EQ(read.of(TestKind::alphanumeric).any(), false);
     EXPECT_EQ(verdictOfTexts(read, "alpha", "12.5", "97.4"), "Fail (accuracy below 97.50)");
     EXPECT_EQ(criteriaText(read), "Pass criteria: numeric net KPH 8,000.00, accuracy 95.00; alpha accuracy 97.50");
+}
+
+TEST(DiagnosisRow, StoredUnderItsResultsKeyAndReadBack)
+{
+    TempDir folder;
+    store::StoreTable diagnosisdb("diagnosisdb");
+    Score score = sampleScore();
+    score.diagnosis.addField("15987732", "15897732", Keyboard::numericKeypad);
+    score.diagnosis.addField("", "4381", Keyboard::numericKeypad);
+    const ResultsRow row{"Smith, John", score, 0.5, store::Date{738000}, TestKind::numeric};
+    EXPECT_FALSE(writeDiagnosisRow(diagnosisdb, folder.file("diagnosis.dat"), row));  // an older folder
+
+    const std::string path = makeTable(folder, "diagnosis", shippedSchema("diagnosis"));
+    ASSERT_TRUE(writeDiagnosisRow(diagnosisdb, path, row));
+    EXPECT_FALSE(diagnosisdb.Active());
+    const std::string resultsPath = makeTable(folder, "results", shippedSchema("results"));
+    store::StoreTable resultsdb("resultsdb");
+    writeResultsRow(resultsdb, resultsPath, row);
+    store::StoreTable results("check");
+    results.setTableName(resultsPath);
+    results.setActive(true);
+    results.GoFirst();
+    const auto read = readDiagnosisRow(diagnosisdb, path, results.ReadText("NAME"), results.ReadText("TESTDATE"),
+                                       results.ReadText("TESTTIME"), results.ReadText("TESTTYPE"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, score.diagnosis);
+    EXPECT_FALSE(readDiagnosisRow(diagnosisdb, path, "Other, Ann", results.ReadText("TESTDATE"),
+                                  results.ReadText("TESTTIME"), "numeric"));
+}
+
+TEST(DiagnosisRow, FailedWriteLeavesNoRowAndTheHandleClosed)
+{
+    TempDir folder;
+    store::TableSchema schema = shippedSchema("diagnosis");
+    schema.columns.pop_back();  // no KEYS: the last value cannot be written
+    const std::string path = makeTable(folder, "diagnosis", schema);
+    store::StoreTable diagnosisdb("diagnosisdb");
+    const Score score = sampleScore();
+    EXPECT_THROW(writeDiagnosisRow(diagnosisdb, path, {"A, B", score, 0.5, store::Date{738000}, TestKind::alpha}),
+                 store::StoreError);
+    EXPECT_FALSE(diagnosisdb.Active());
+    EXPECT_EQ(rowCount(path), 0);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "config/programstate.h"
 #include "schemafile.h"
 #include "scoring/criteria.h"
+#include "scoring/diagnosistable.h"
 #include "scoring/ushowit.h"
 #include "store/createtable.h"
 #include "store/storetable.h"
@@ -68,6 +70,7 @@ private slots:
     void resultsHeldElsewhereAreReportedAndTheWindowStillCloses();
     void reportEndsWithTheVerdictOfTheKindsCriteria_data();
     void reportEndsWithTheVerdictOfTheKindsCriteria();
+    void plantedErrorsOfEachKindAreShownAndStored();
 
 private:
     void showWindow();
@@ -275,6 +278,51 @@ void ScoredRunTest::resultsHeldElsewhereAreReportedAndTheWindowStillCloses()
              QStringList{QStringLiteral("Error writing results to the database.")});
     QVERIFY(reportText.contains(QStringLiteral("Total keystrokes: 4\n")));
     QCOMPARE(resultRows(), 0);
+}
+
+void ScoredRunTest::plantedErrorsOfEachKindAreShownAndStored()
+{
+    store::createTable(store::systemFileSystem(), ProgramDir + scoring::DiagnosisTableName,
+                       tools::readSchemaFile(MOVARA_TABLE_SCHEMAS "/diagnosis.json"));
+    QString diagnosisText;
+    testing_support::forgetModalActions();
+    testing_support::whenModalOpens([&](QWidget* modal) {
+        diagnosisText = report->findChild<QLabel*>(QStringLiteral("DiagnosisLabel"))->text();
+        auto* keypad = report->findChild<QWidget*>(QStringLiteral("KeypadView"));
+        keypad->resize(240, 320);
+        keypad->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/diagnosis-keypad.png"));
+        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+    });
+    Settings.realtime = 0;
+    showWindow();
+    // Row 1 holds 101 .. 125.
+    QStringList first;
+    for (int field = 1; field <= 25; ++field) first.append(QString::number(100 + field));
+    first[0] = QStringLiteral("110");   // 0 and 1 swapped
+    first[1] = QStringLiteral("12");    // 0 left out
+    first[2] = QStringLiteral("1033");  // 3 twice
+    first[3] = QStringLiteral("1074");  // a 7 between
+    first[4] = QStringLiteral("106");   // 6 beside 5
+    first[5] = QStringLiteral("100");   // 0 far from 6
+    type(first, true);
+    type({QStringLiteral("201")});
+    QVERIFY(runEnds());
+
+    QCOMPARE(diagnosisText, QStringLiteral("1 transposed pair, 1 omitted digit, 1 extra digit, 1 doubled digit, "
+                                           "1 neighbour-key substitution, 1 other substitution"));
+    store::StoreTable results("check");
+    results.setTableName(ProgramDir + "results.dat");
+    results.setActive(true);
+    QCOMPARE(results.RowCount(), 1);
+    results.GoFirst();
+    store::StoreTable diagnosisdb("diagnosisdb");
+    const auto stored = scoring::readDiagnosisRow(diagnosisdb, ProgramDir + scoring::DiagnosisTableName,
+                                                  results.ReadText("NAME"), results.ReadText("TESTDATE"),
+                                                  results.ReadText("TESTTIME"), results.ReadText("TESTTYPE"));
+    QVERIFY(stored);
+    QCOMPARE(QString::fromStdString(scoring::countsInWords(*stored, true)), diagnosisText);
+    QCOMPARE(stored->keys.at(U'6').wrong, 1);
+    QCOMPARE(stored->keys.at(U'5').typedInstead.at(U"6"), 1);
 }
 
 QTEST_MAIN(ScoredRunTest)

@@ -396,3 +396,32 @@ TEST(Scoring, ReportFiguresRoundExactHalvesAwayFromZero)
         EXPECT_EQ(formatThousands(each.value), each.thousands) << each.value;
     }
 }
+
+TEST(Scoring, DiagnosisCoversEveryChargedFieldBeyondTheLog)
+{
+    KeyedRun names(TestKind::alpha, 100);
+    for (int record = 1; record <= 60; ++record) {
+        names.keyAll(record);
+        names.cell(record, 1) = "SMTIH";
+    }
+    names.cell(60, 2).clear();
+    names.cell(60, 3) = "SMITHS";  // not charged on a completed name field
+    names.reach(61);
+    names.cell(61, 1) = "SMI";     // where the run ended: no error
+    Score score = names.score();
+    EXPECT_EQ(score.diagnosis.count(EditClass::transposedPair), 60);
+    EXPECT_EQ(score.diagnosis.count(EditClass::leftBlank), 1);
+    EXPECT_EQ(score.diagnosis.count(EditClass::extraCharacter), 0);
+    EXPECT_EQ(score.diagnosis.keys[U'I'].wrong, 60);
+    EXPECT_EQ(score.diagnosis.keys[U'I'].expected, 60 * 3 - 1 + 1);
+
+    KeyedRun digits(TestKind::numeric);
+    digits.keyAll(1);
+    digits.cell(1, 1).clear();     // an empty numeric field is no error
+    digits.cell(1, 2) = "12245";
+    digits.reach(2);
+    digits.cell(2, 1) = "19";
+    score = digits.score();
+    EXPECT_EQ(countsInWords(score.diagnosis, true), "1 neighbour-key substitution, 1 other substitution");
+    EXPECT_EQ(score.diagnosis.keys[U'1'].expected, 24 + 1);
+}
