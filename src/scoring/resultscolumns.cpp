@@ -59,11 +59,15 @@ std::vector<const ResultsColumn*> gridColumns()
     return columns;
 }
 
+// Asked per grid cell and per exported row, so it counts without making a list.
 std::size_t gridPlace(std::string_view name)
 {
-    const std::vector<const ResultsColumn*> columns = gridColumns();
-    for (std::size_t place = 0; place < columns.size(); ++place)
-        if (columns[place]->name == name) return place;
+    std::size_t place = 0;
+    for (const ResultsColumn& column : ResultsColumns) {
+        if (!column.grid.title) continue;
+        if (column.name == name) return place;
+        ++place;
+    }
     throw std::logic_error("no grid column " + std::string(name));
 }
 
