@@ -28,6 +28,9 @@ public:
     bool slotOrder = false;
     std::optional<FilterCondition> filter;
     int filterColumn = 0;
+    RowTest rowTest;
+    std::vector<int> rowTestColumns;
+    std::vector<std::string> rowTestTexts;  // reused from row to row
 
     bool hasRow = false;
     Position current;
@@ -242,6 +245,44 @@ void StoreTable::applyFilter(const std::pair<std::optional<FilterCondition>, int
     tell(TableObserver::Event::FilterChanged);
 }
 
+void StoreTable::setRowTest(std::vector<std::string> columns, RowTest test)
+{
+    if (!test) columns.clear();
+    std::swap(rowTestColumns_, columns);
+    if (!open_) {
+        rowTest_ = std::move(test);
+        return;
+    }
+    settlePending();
+    std::vector<int> numbers;
+    try {
+        numbers = rowTestColumnsOf(*open_->data);
+    } catch (...) {
+        std::swap(rowTestColumns_, columns);  // the test in force stays
+        throw;
+    }
+    rowTest_ = std::move(test);
+    open_->rowTest = rowTest_;
+    open_->rowTestColumns = std::move(numbers);
+    forgetPlaces(*open_);
+    GoFirst();
+    tell(TableObserver::Event::FilterChanged);
+}
+
+// The numbers of the row test's columns, whose texts come straight from the
+// slot image: a memo would cost a read of its own for every row.
+std::vector<int> StoreTable::rowTestColumnsOf(DataFile& data) const
+{
+    std::vector<int> numbers;
+    for (const std::string& name : rowTestColumns_) {
+        int number = data.findColumn(name);
+        if (number == 0) handleError("Field '" + name + "' not found");
+        if (data.column(number).isBlob()) handleError("Field '" + name + "' cannot be tested row by row");
+        numbers.push_back(number);
+    }
+    return numbers;
+}
+
 // ---- Opening and closing -------------------------------------------------------
 
 void StoreTable::open()
@@ -267,6 +308,10 @@ void StoreTable::open()
     state->order = state->indexes->selectIndex(indexName_);
     state->slotOrder = state->indexes->followsSlotOrder(state->order);
     if (filtered_) std::tie(state->filter, state->filterColumn) = filterOn(*state->data, filter_);
+    if (rowTest_) {
+        state->rowTestColumns = rowTestColumnsOf(*state->data);
+        state->rowTest = rowTest_;
+    }
     Open* opened = state.get();
     if (shared) {
         state->locks->setChangeCheck([this, opened] { checkAfterRead(*opened); });
@@ -398,18 +443,36 @@ StoreTable::Position StoreTable::positionOfRow(Open& state, const Row& row)
 // twice or fail to read.
 bool StoreTable::isVisible(Open& state, const Position& position)
 {
-    if (state.slotOrder && !state.filter) return true;
+    if (state.slotOrder && !narrowed(state)) return true;
     if (!state.slotOrder && !isLive(state, position)) return false;
     const std::uint8_t* image = state.data->slotView(position.slot);
     if (!state.slotOrder) {
         state.indexes->file().keyBuilder(state.order).buildInto(image, state.entryKey);
         if (state.entryKey != position.key) return false;
     }
-    if (!state.filter) return true;
-    const Column& column = state.data->column(state.filterColumn);
-    if (!column.isBlob()) return passesFilterAt(*state.filter, column, image + column.offset);
-    Row row = state.data->readRow(position.slot);
-    return passesFilter(*state.filter, textOf(column, state.data->value(row, state.filterColumn)));
+    if (state.filter) {
+        const Column& column = state.data->column(state.filterColumn);
+        if (!column.isBlob()) {
+            if (!passesFilterAt(*state.filter, column, image + column.offset)) return false;
+        } else {
+            Row row = state.data->readRow(position.slot);
+            if (!passesFilter(*state.filter, textOf(column, state.data->value(row, state.filterColumn)))) return false;
+            image = state.data->slotView(position.slot);  // reading the memo may have moved the cache
+        }
+    }
+    return !state.rowTest || passesRowTest(state, image);
+}
+
+bool StoreTable::narrowed(const Open& state) { return state.filter || state.rowTest; }
+
+bool StoreTable::passesRowTest(Open& state, const std::uint8_t* image)
+{
+    state.rowTestTexts.resize(state.rowTestColumns.size());
+    for (std::size_t place = 0; place < state.rowTestColumns.size(); ++place) {
+        const Column& column = state.data->column(state.rowTestColumns[place]);
+        state.rowTestTexts[place] = textOf(column, decodeValue(column, image + column.offset));
+    }
+    return state.rowTest(state.rowTestTexts);
 }
 
 std::optional<StoreTable::Position> StoreTable::firstVisible(Open& state)
@@ -517,6 +580,33 @@ bool StoreTable::isLive(Open& state, const Position& position)
 }
 
 bool StoreTable::HasRow() const { return open_ && open_->hasRow; }
+
+// The probe is a blank row with only the first key column set: its other
+// key parts and its row id are the lowest there are, so the search lands
+// on the first entry of that value.
+bool StoreTable::FindNearest(const std::string& text)
+{
+    requireOpen();
+    settlePending();
+    Open& state = *open_;
+    const IndexDescriptor* index = state.slotOrder ? nullptr : &state.indexes->file().descriptor(state.order);
+    if (!index || index->descending || index->columns.empty())
+        handleError("Searching needs an ascending index order");
+    Row probe = state.data->newRow();
+    const Column& column = state.data->column(index->columns.front());
+    state.data->setValue(probe, column.number, valueFor(column, Value(text)));
+    Key key = state.indexes->keyOf(state.order, probe.image.data());
+    state.data->release(probe);
+    reading(*state.locks, [this, &state, &key] {
+        std::optional<Position> at = readingAhead(state, positionOf(state.indexes->atOrAfter(state.order, key)), 1);
+        while (at && !isVisible(state, *at)) at = nextOf(state, *at);
+        setCurrent(at);
+        atStart_ = false;
+        atEnd_ = !at;
+    });
+    tell(TableObserver::Event::Moved);
+    return open_->hasRow;
+}
 
 int StoreTable::RowNumber()
 {
@@ -869,7 +959,7 @@ std::vector<std::vector<std::string>> StoreTable::VisibleRowsAt(int place, int c
         rows.push_back(textsOf(open_->data->readRow(at->slot), numbers));
         if (read + 1 < count) at = stepVisible(*open_, *at, 1);
     }
-    if (at && (open_->filter || open_->slotOrder)) markPlace(*open_, place + static_cast<int>(rows.size()) - 1, *at);
+    if (at && (narrowed(*open_) || open_->slotOrder)) markPlace(*open_, place + static_cast<int>(rows.size()) - 1, *at);
     return rows;
 }
 
@@ -877,7 +967,7 @@ int StoreTable::VisibleRowCount()
 {
     requireOpen();
     ReadScope scope(*open_->locks);
-    if (!open_->filter) return open_->indexes->rowCount();
+    if (!narrowed(*open_)) return open_->indexes->rowCount();
     // Counting walks every row anyway; marks along the way spare later
     // reads the walk from the start.
     constexpr int MarkEvery = 256;
@@ -892,7 +982,7 @@ int StoreTable::VisibleRowCount()
 std::optional<StoreTable::Position> StoreTable::visibleAt(Open& state, int place)
 {
     if (place < 0) return std::nullopt;
-    if (!state.slotOrder && !state.filter) {
+    if (!state.slotOrder && !narrowed(state)) {
         std::optional<Position> ranked = positionOf(state.indexes->atPlace(state.order, place));
         if (!ranked || isVisible(state, *ranked)) return ranked;
     }

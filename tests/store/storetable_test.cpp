@@ -398,3 +398,58 @@ TEST_F(Results, ColumnNamesAreFoundAgainAfterTheHandleOpensAnotherTable)
     EXPECT_EQ(table.ReadInteger("kph"), 77);
     EXPECT_EQ(failureOf([&] { table.ReadText("TESTTYPE"); }), "resultsdb: Field 'TESTTYPE' not found");
 }
+
+TEST_F(Results, FindNearestLandsOnTheFirstRowOfAValueInAnyLetterCaseOrTheNextValue)
+{
+    StoreTable table("resultsdb");
+    openOn(table);
+    for (const char* name : {"SMITH", "jones", "Smith", "smithson", "adams", "smith"}) add(table, name, "alpha", 1);
+    EXPECT_THROW(table.FindNearest("smith"), StoreError);  // the table's own order has no key to search
+    table.setIndexName("NAME");
+    const struct {
+        const char* sought;
+        bool found;
+        const char* landed;
+    } cases[] = {{"smith", true, "SMITH"}, {"SMITHS", true, "smithson"}, {"a", true, "adams"}, {"zz", false, ""}};
+    for (const auto& search : cases) {
+        EXPECT_EQ(table.FindNearest(search.sought), search.found) << search.sought;
+        EXPECT_EQ(table.AtEnd(), !search.found) << search.sought;
+        if (search.found) {
+            EXPECT_EQ(table.ReadText("NAME"), search.landed) << search.sought;
+        }
+    }
+    table.FindNearest("smith");
+    std::vector<std::string> run;
+    for (; !table.AtEnd() && run.size() < 10; table.GoNext()) run.push_back(table.ReadText("NAME"));
+    EXPECT_EQ(run, (std::vector<std::string>{"SMITH", "Smith", "smith", "smithson"}));  // equal names by row id
+    table.setFilter("TESTTYPE='numeric'");
+    table.setFiltered(true);
+    EXPECT_FALSE(table.FindNearest("smith"));
+}
+
+TEST_F(Results, ARowTestNarrowsBesideTheFilterAndStaysOverACloseUntilTakenAway)
+{
+    StoreTable table("resultsdb");
+    openOn(table);
+    add(table, "ann", "alpha", 9000);
+    add(table, "bob", "numeric", 7000);
+    add(table, "cy", "alpha", 6000);
+    add(table, "dee", "numeric", 8000);
+    const auto slow = [](const std::vector<std::string>& texts) { return std::stod(texts[1]) < 8000; };
+    table.setRowTest({"testtype", "KPH"}, slow);
+    EXPECT_EQ(names(table), (std::vector<std::string>{"bob", "cy"}));
+    EXPECT_EQ(table.VisibleRowCount(), 2);
+    table.setFilter("TESTTYPE='alpha'");
+    table.setFiltered(true);
+    EXPECT_EQ(names(table), (std::vector<std::string>{"cy"}));
+    table.setActive(false);
+    table.setActive(true);
+    EXPECT_EQ(table.VisibleRowsAt(0, 5, {"NAME"}), (std::vector<std::vector<std::string>>{{"cy"}}));
+    // A column that cannot be judged is refused and the test in force stays.
+    EXPECT_THROW(table.setRowTest({"ERRORS"}, slow), StoreError);
+    EXPECT_THROW(table.setRowTest({"SPEED"}, slow), StoreError);
+    EXPECT_EQ(names(table), (std::vector<std::string>{"cy"}));
+    table.setRowTest({}, {});
+    EXPECT_FALSE(table.RowTested());
+    EXPECT_EQ(names(table), (std::vector<std::string>{"ann", "cy"}));
+}

@@ -79,6 +79,14 @@ public:
     void setFilter(const std::string& filter);
     bool Filtered() const { return filtered_; }
     void setFiltered(bool filtered);
+    // A judgement of rows beside the filter, for a narrowing that a filter
+    // text cannot say: while a test is set, only the rows that pass both the
+    // filter and the test show. The test is given the texts of the named
+    // columns (neither memo nor binary ones) in that order. Kept while the
+    // handle is closed, as the filter is; an empty test takes it away.
+    using RowTest = std::function<bool(const std::vector<std::string>& texts)>;
+    void setRowTest(std::vector<std::string> columns, RowTest test);
+    bool RowTested() const { return static_cast<bool>(rowTest_); }
     int LockRetryCount() const { return lockRetryCount_; }
     void setLockRetryCount(int count) { lockRetryCount_ = count; }
     int LockWaitTime() const { return lockWaitTime_; }
@@ -117,6 +125,11 @@ public:
     int RowCount();
     // Whether there is a current row (false on an empty or all-filtered table).
     bool HasRow() const;
+    // Moves to the first visible row whose value of the current order's
+    // first key column is text or sorts after it there (letter case as the
+    // index compares it), or to the end mark when none is; true when a row
+    // is current. Only in an ascending index order.
+    bool FindNearest(const std::string& text);
 
     EditStates EditState() const { return state_; }
     void BeginEdit();
@@ -188,6 +201,7 @@ private:
     void withRowLocked(Open& state, std::int32_t slot, const std::function<void()>& work);
     std::pair<std::optional<FilterCondition>, int> filterOn(DataFile& data, const std::string& text) const;
     void applyFilter(const std::pair<std::optional<FilterCondition>, int>& condition);
+    std::vector<int> rowTestColumnsOf(DataFile& data) const;
     void setCurrent(const std::optional<Position>& position);
     void refreshAfterOthers(Open& state, bool force = false);
     void checkAfterRead(Open& state);
@@ -205,6 +219,8 @@ private:
     static Position positionOfRow(Open& state, const Row& row);
     static bool isLive(Open& state, const Position& position);
     static bool isVisible(Open& state, const Position& position);
+    static bool narrowed(const Open& state);
+    static bool passesRowTest(Open& state, const std::uint8_t* image);
     static std::optional<Position> firstVisible(Open& state);
     static std::optional<Position> lastVisible(Open& state);
     static std::optional<Position> stepVisible(Open& state, const Position& from, int direction);
@@ -222,6 +238,8 @@ private:
     std::string indexName_;
     std::string filter_;
     bool filtered_ = false;
+    std::vector<std::string> rowTestColumns_;
+    RowTest rowTest_;
     int lockRetryCount_ = 15;
     int lockWaitTime_ = 100;
     bool forceBufferFlush_ = false;
