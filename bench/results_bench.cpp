@@ -3,7 +3,7 @@
 // moving the current row one down with and without a filter, and scrolling
 // the grid from the top to the bottom a page at a time, each page painted.
 // The figures are per operation; the scroll also reports its slowest page,
-// the stall a user would see.
+// the stall a user would see; and the history of one testee among them.
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "results/uhistory.h"
 #include "support/resultswindow.h"
 #include "store/values.h"
 
@@ -129,8 +130,36 @@ void BM_ScrollTopToBottom(benchmark::State& state)
     state.counters["slowest_page_ms"] = slowest;
 }
 
+// A testee's history among the 100,000: the window built, the testee's 12
+// results read through the name index, the chart drawn up and the window
+// painted once.
+void BM_OpenHistory(benchmark::State& state)
+{
+    ResultsDesk& results = desk();
+    static bool added = false;
+    if (!added) {
+        std::vector<testing_support::ResultRow> rows;
+        for (int test = 0; test < 12; ++test) {
+            rows.push_back(testing_support::sampleResult(test, Kinds[test % 3]));
+            rows.back().name = "Smith, Ann";
+        }
+        testing_support::insertResults(results.tablePath(), rows);
+        added = true;
+    }
+    std::size_t found = 0;
+    for (auto _ : state) {
+        ThistoryForm history;
+        history.load(results.tablePath(), QStringLiteral("smith, ann"), {});
+        QPixmap painted = history.grab();
+        found = history.entries().size();
+        benchmark::DoNotOptimize(painted);
+    }
+    state.counters["results_found"] = double(found);
+}
+
 }  // namespace
 
+BENCHMARK(BM_OpenHistory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChangeOrder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChangeFilter)->Unit(benchmark::kMillisecond);

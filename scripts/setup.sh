@@ -3,7 +3,7 @@
 # without asking anything.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev libx11-dev libxtst-dev libsqlite3-dev
           xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev file ccache
           postgresql libpq-dev clang libfuzzer-14-dev lintian)

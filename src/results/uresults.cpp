@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -21,6 +22,7 @@
 #include "config/programstate.h"
 #include "results/csvexport.h"
 #include "results/resultsselection.h"
+#include "results/uhistory.h"
 #include "results/uprnt.h"
 #include "scoring/resultscolumns.h"
 #include "scoring/testresults.h"
@@ -131,6 +133,7 @@ TresultsForm::TresultsForm(const ResultsSelection& initial, std::function<Tprint
                            ReportWindow showitForm, store::FileSystem& files, QWidget* parent)
     : QDialog(parent),
       resultsdb("resultsdb", files),
+      files(files),
       initial(initial),
       printresultsform(std::move(printresultsform)),
       showitForm(std::move(showitForm))
@@ -197,6 +200,11 @@ void TresultsForm::buildGrid()
     exportAction->setStatusTip(QStringLiteral("Save the results in view as a CSV file"));
     connect(exportAction, &QAction::triggered, this, &TresultsForm::exportClick);
     DBGrid1->addAction(exportAction);
+    HistoryAction = new QAction(QStringLiteral("&History..."), DBGrid1);
+    HistoryAction->setObjectName(QStringLiteral("History1"));
+    HistoryAction->setStatusTip(QStringLiteral("Chart every result of this testee"));
+    connect(HistoryAction, &QAction::triggered, this, &TresultsForm::historyClick);
+    DBGrid1->addAction(HistoryAction);
     DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -241,10 +249,17 @@ QWidget* TresultsForm::buildPanel()
                         QStringLiteral("Delete all results records"), &TresultsForm::BitBtn4Click);
     BitBtn5 = addButton(panel, QStringLiteral("BitBtn5"), QStringLiteral("Hide errors"),
                         QStringLiteral("View/hide error window"), &TresultsForm::BitBtn5Click);
+    BitBtn6 = addButton(panel, QStringLiteral("BitBtn6"), QStringLiteral("History"), HistoryAction->statusTip(),
+                        &TresultsForm::historyClick);
     ComboBox1 = addBox(panel, QStringLiteral("ComboBox1"), QStringLiteral("Sort by"), ResultsSelection::SortItems,
                        &TresultsForm::ComboBox1Change);
     ComboBox2 = addBox(panel, QStringLiteral("ComboBox2"), QStringLiteral("Filter"), ResultsSelection::FilterItems,
                        &TresultsForm::ComboBox2Change);
+    CheckBox1 = new QCheckBox(QStringLiteral("Failed only"), panel);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    setHint(CheckBox1, QStringLiteral("Show only the results that fail the pass criteria"));
+    connect(CheckBox1, &QCheckBox::clicked, this, &TresultsForm::CheckBox1Click);
+    column->addWidget(CheckBox1);
     column->addStretch(1);
 
     DBNavigator1 = new NavigatorBar(resultsdb, panel);
@@ -321,6 +336,9 @@ void TresultsForm::FormShow()
     resultsdb.setActive(true);
     criteria = criteriaInForce();
     static_cast<ResultsGridModel*>(gridModel)->setCriteria(criteria);
+    CheckBox1->setEnabled(criteria.any());
+    if (!criteria.any()) CheckBox1->setChecked(false);
+    applyFailedOnly();
     DBGrid1->setFocus();
 }
 
@@ -450,6 +468,26 @@ void TresultsForm::ComboBox2Change()
     }
 }
 
+void TresultsForm::CheckBox1Click()
+{
+    try {
+        applyFailedOnly();
+    } catch (const store::StoreError& error) {
+        showErrorDisplay(textOf(error));
+    }
+}
+
+void TresultsForm::applyFailedOnly()
+{
+    if (!CheckBox1->isChecked()) {
+        if (resultsdb.RowTested()) resultsdb.setRowTest({}, {});
+        return;
+    }
+    resultsdb.setRowTest(scoring::VerdictColumns, [criteria = criteria](const std::vector<std::string>& texts) {
+        return scoring::failsOfTexts(criteria, texts);
+    });
+}
+
 bool TresultsForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == DBGrid1 && event->type() == QEvent::KeyPress) return DBGrid1KeyDown(static_cast<QKeyEvent*>(event));
@@ -474,6 +512,19 @@ void TresultsForm::exportClick()
                                                       QDir(folder).filePath(QStringLiteral("results.csv")),
                                                       QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (!path.isEmpty()) exportCsv(path);
+}
+
+void TresultsForm::historyClick()
+{
+    if (!resultsdb.Active() || !resultsdb.HasRow()) return;
+    ThistoryForm history(this);
+    try {
+        history.load(ProgramDir + "results.dat", QString::fromStdString(resultsdb.ReadText("NAME")), criteria, files);
+    } catch (const store::StoreError& error) {
+        showErrorDisplay(textOf(error));
+        return;
+    }
+    history.exec();
 }
 
 bool TresultsForm::exportCsv(const QString& path)

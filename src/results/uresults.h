@@ -5,7 +5,8 @@
 // box, the error log of the current row in a pane below it, and a command
 // panel along the right edge: Close, the one-result report ("Print"), the
 // printed list of the rows in view ("Print all"), "Delete all", the error
-// pane toggle, the two boxes and the navigator.
+// pane toggle, the two boxes, "Failed only" (with pass criteria in force)
+// and the navigator.
 //
 // The window and its handle live for the whole run; the handle is open only
 // while the window is. The boxes, the index name, the filter and the toggle
@@ -13,7 +14,8 @@
 // first order and filter at start-up; the window takes them over at its
 // first opening, without running the boxes' change handlers.
 //
-// The grid's context menu exports the rows in view to a CSV file.
+// The grid's context menu exports the rows in view to a CSV file. "History"
+// (on the panel and in the context menu) charts the current row's testee.
 
 #include <functional>
 
@@ -24,6 +26,8 @@
 
 class BoundGridModel;
 class BoundMemo;
+class QAction;
+class QCheckBox;
 class FlatButton;
 class NavigatorBar;
 class QComboBox;
@@ -70,9 +74,11 @@ private:
     void BitBtn5Click();  // Hide errors / View errors
     void ComboBox1Change();  // Sort by
     void ComboBox2Change();  // Filter
+    void CheckBox1Click();   // Failed only
     bool DBGrid1KeyDown(QKeyEvent* event);
     void DBGrid1ContextMenu(const QPoint& place);
     void exportClick();
+    void historyClick();
 
     void buildGrid();
     // Wide enough for the stored texts of typical rows.
@@ -83,7 +89,11 @@ private:
     QComboBox* addBox(QWidget* panel, const QString& name, const QString& caption, const QStringList& items,
                       void (TresultsForm::*handler)());
     void takeInitialSelection();
+    // Narrows the view to failing rows while "Failed only" is checked, by
+    // the criteria read at this opening.
+    void applyFailedOnly();
 
+    store::FileSystem& files;
     const ResultsSelection& initial;
     bool initialTaken = false;
     std::function<Tprintresultsform&()> printresultsform;
@@ -99,8 +109,11 @@ private:
     FlatButton* BitBtn3;
     FlatButton* BitBtn4;
     FlatButton* BitBtn5;
+    FlatButton* BitBtn6;
+    QAction* HistoryAction;
     QComboBox* ComboBox1;
     QComboBox* ComboBox2;
+    QCheckBox* CheckBox1;
     NavigatorBar* DBNavigator1;
 };
 

@@ -82,6 +82,8 @@ void writeCriteria(store::StoreTable& handle, const std::string& path, const Cri
     });
 }
 
+const std::string PassVerdict = "Pass";
+
 std::optional<std::string> verdict(const PassCriteria& criteria, double netKph, double accuracy)
 {
     if (!criteria.any()) return std::nullopt;
@@ -91,13 +93,19 @@ std::optional<std::string> verdict(const PassCriteria& criteria, double netKph, 
     if (criteria.minimumAccuracy > 0 && accuracy < criteria.minimumAccuracy)
         reasons += (reasons.empty() ? "" : ", ") + std::string("accuracy below ") +
                    formatTwoDecimals(criteria.minimumAccuracy);
-    return reasons.empty() ? "Pass" : "Fail (" + reasons + ")";
+    return reasons.empty() ? PassVerdict : "Fail (" + reasons + ")";
 }
 
 std::optional<std::string> verdictOfTexts(const CriteriaSet& criteria, const std::string& testType,
                                           const std::string& netKph, const std::string& accuracy)
 {
     return verdict(criteria.ofTestType(trimmed(testType)), figureOf(netKph), figureOf(accuracy));
+}
+
+bool failsOfTexts(const CriteriaSet& criteria, const std::vector<std::string>& texts)
+{
+    const std::optional<std::string> judged = verdictOfTexts(criteria, texts.at(0), texts.at(1), texts.at(2));
+    return judged && *judged != PassVerdict;
 }
 
 std::string criteriaText(const CriteriaSet& criteria)

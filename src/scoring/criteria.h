@@ -16,6 +16,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "testing/testkinds.h"
 
@@ -59,6 +60,10 @@ std::optional<std::string> verdict(const PassCriteria& criteria, double netKph, 
 // The same from a results row's stored texts.
 std::optional<std::string> verdictOfTexts(const CriteriaSet& criteria, const std::string& testType,
                                           const std::string& netKph, const std::string& accuracy);
+// Whether a row fails: texts are its values of VerdictColumns, in that order,
+// as a row test of the table handle gives them ("Failed only").
+inline const std::vector<std::string> VerdictColumns{"TESTTYPE", "NKPH", "ACCURACY"};
+bool failsOfTexts(const CriteriaSet& criteria, const std::vector<std::string>& texts);
 // The report's last line, "Result: " and the verdict.
 inline const std::string ResultLineCaption = "Result: ";
 // The criteria in force, as the printed list's title band shows them:

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -173,6 +174,7 @@ private slots:
     void csvFieldsAreQuotedAndFormulasNeutralised();
     void verdictsOfTheCriteriaInGridReportAndCsv();
     void criteriaHeldElsewhereAreReportedAndKept();
+    void failedOnlyNarrowsTheKindInViewToItsFailingRows();
     // For review by eye, in the build's screenshots folder.
     void pictureOfTheWindow();
 };
@@ -733,6 +735,35 @@ void ResultsWindowTest::criteriaHeldElsewhereAreReportedAndKept()
     store::StoreTable criteriadb("criteriadb");
     QCOMPARE(scoring::readCriteria(criteriadb, ProgramDir + scoring::CriteriaTableName).of(TestKind::numeric).minimumNetKph,
              8000.0);
+}
+
+void ResultsWindowTest::failedOnlyNarrowsTheKindInViewToItsFailingRows()
+{
+    ResultsDesk desk;
+    std::vector<ResultRow> rows{sampleResult(1, "numeric"), sampleResult(2, "numeric"), sampleResult(3, "numeric"),
+                                sampleResult(4, "alpha")};
+    const double figures[][2] = {{9000, 99}, {7000, 99}, {9000, 94.99}, {100, 10}};
+    for (std::size_t row = 0; row < rows.size(); ++row) std::tie(rows[row].nkph, rows[row].accuracy) = std::pair(figures[row][0], figures[row][1]);
+    testing_support::insertResults(desk.tablePath(), rows);
+    auto* failedOnly = desk.form.findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    desk.open([&] { QVERIFY(!failedOnly->isEnabled()); });  // no criteria, nothing can fail
+    makeNumericCriteria(desk);
+    const QStringList failing{QStringLiteral("Tester2, Pat"), QStringLiteral("Tester3, Pat")};
+    desk.open([&] {
+        desk.choose(QStringLiteral("ComboBox1"), QStringLiteral("Name"));
+        QVERIFY(failedOnly->isEnabled());
+        failedOnly->click();
+        QCOMPARE(desk.shown(NameColumn), failing);
+        desk.choose(QStringLiteral("ComboBox2"), QStringLiteral("Alpha"));
+        QCOMPARE(desk.shown(NameColumn), QStringList());
+        desk.choose(QStringLiteral("ComboBox2"), QStringLiteral("Numeric"));
+        QCOMPARE(desk.shown(NameColumn), failing);
+    });
+    desk.open([&] {
+        QCOMPARE(desk.shown(NameColumn), failing);  // kept from one opening to the next
+        failedOnly->click();
+        QCOMPARE(desk.shown(NameColumn).size(), qsizetype(3));
+    });
 }
 
 void ResultsWindowTest::pictureOfTheWindow()
