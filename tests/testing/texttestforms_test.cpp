@@ -170,6 +170,13 @@ void TextTestFormsTest::captionFitsAndTheSourcePanelStaysPutAtEveryScale()
         QVERIFY(showActive(alpha));
         QVERIFY2(alpha.width() > QFontMetrics(alpha.font()).horizontalAdvance(alpha.windowTitle()),
                  qPrintable(QString::number(percent)));
+        // Nothing is cut off at the window's edges or squeezed below its own least height.
+        for (QWidget* part : alpha.findChildren<QWidget*>()) {
+            if (!part->isVisibleTo(&alpha) || part->isWindow()) continue;
+            const QRect place(part->mapTo(&alpha, QPoint(0, 0)), part->size());
+            QVERIFY2(alpha.rect().contains(place) && part->height() >= part->minimumSizeHint().height(),
+                     qPrintable(QStringLiteral("%1 %2 %").arg(part->objectName()).arg(percent)));
+        }
         alpha.hide();
 
         Talphanumerictestform form({}, clock);
