@@ -15,6 +15,7 @@
 
 #include "results/uhistory.h"
 #include "scoring/criteria.h"
+#include "support/criteriatable.h"
 #include "support/resultswindow.h"
 
 using testing_support::ResultRow;
@@ -48,17 +49,6 @@ std::vector<ResultRow> historyRows()
     return rows;
 }
 
-void makeNumericCriteria()
-{
-    const std::string path = ProgramDir + scoring::CriteriaTableName;
-    const std::string command = std::string(TABLETOOL) + " create " + CRITERIA_SCHEMA + " '" + path + "' > /dev/null";
-    QCOMPARE(std::system(command.c_str()), 0);
-    scoring::CriteriaSet criteria;
-    criteria.of(TestKind::numeric) = {8000, 95};
-    store::StoreTable criteriadb("criteriadb");
-    scoring::writeCriteria(criteriadb, path, criteria);
-}
-
 QLineSeries* seriesNamed(QChart* chart, const QString& name)
 {
     for (QAbstractSeries* series : chart->series())
@@ -80,7 +70,7 @@ void HistoryTest::theResultsWindowChartsEveryResultOfTheTesteeInDateOrder()
 {
     ResultsDesk desk;
     testing_support::insertResults(desk.tablePath(), historyRows());
-    makeNumericCriteria();
+    testing_support::makeNumericCriteria();
     bool charted = false;
     desk.open([&] {
         desk.choose(QStringLiteral("ComboBox1"), QStringLiteral("Name"));
@@ -120,7 +110,7 @@ void HistoryTest::aPrintedHistoryIsOnePageWithTheChartAndTheList()
         QSKIP("pdftotext (poppler-utils) is not installed");
     ResultsDesk desk;
     testing_support::insertResults(desk.tablePath(), historyRows());
-    makeNumericCriteria();
+    testing_support::makeNumericCriteria();
     store::StoreTable criteriadb("criteriadb");
     ThistoryForm history;
     history.load(desk.tablePath(), QStringLiteral("smith, ann"), scoring::readCriteria(criteriadb, ProgramDir + scoring::CriteriaTableName));

@@ -23,6 +23,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "support/criteriatable.h"
 #include "support/resultswindow.h"
 #include "results/csvexport.h"
 #include "scoring/ucriteria.h"
@@ -670,23 +671,10 @@ void ResultsWindowTest::csvFieldsAreQuotedAndFormulasNeutralised()
     for (const auto& [text, written] : cases) QCOMPARE(results::csvField(text), written);
 }
 
-// criteria.dat in the desk's folder with numeric net 8,000 at 95 %.
-void makeNumericCriteria(const ResultsDesk& desk)
-{
-    const std::string path = ProgramDir + scoring::CriteriaTableName;
-    const std::string command = std::string(TABLETOOL) + " create " + CRITERIA_SCHEMA + " '" + path + "' > /dev/null";
-    QCOMPARE(std::system(command.c_str()), 0);
-    scoring::CriteriaSet criteria;
-    criteria.of(TestKind::numeric) = {8000, 95};
-    store::StoreTable criteriadb("criteriadb");
-    scoring::writeCriteria(criteriadb, path, criteria);
-    Q_UNUSED(desk);
-}
-
 void ResultsWindowTest::verdictsOfTheCriteriaInGridReportAndCsv()
 {
     ResultsDesk desk;
-    makeNumericCriteria(desk);
+    testing_support::makeNumericCriteria();
     std::vector<ResultRow> rows{sampleResult(1, "numeric"), sampleResult(2, "numeric"), sampleResult(3, "alpha")};
     rows[0].nkph = 7999.5;
     rows[0].accuracy = 99;
@@ -715,7 +703,7 @@ void ResultsWindowTest::verdictsOfTheCriteriaInGridReportAndCsv()
 void ResultsWindowTest::criteriaHeldElsewhereAreReportedAndKept()
 {
     ResultsDesk desk;
-    makeNumericCriteria(desk);
+    testing_support::makeNumericCriteria();
     RecordingMessages recorder;
     TcriteriaForm form;
     bool ran = false;
@@ -747,7 +735,7 @@ void ResultsWindowTest::failedOnlyNarrowsTheKindInViewToItsFailingRows()
     testing_support::insertResults(desk.tablePath(), rows);
     auto* failedOnly = desk.form.findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
     desk.open([&] { QVERIFY(!failedOnly->isEnabled()); });  // no criteria, nothing can fail
-    makeNumericCriteria(desk);
+    testing_support::makeNumericCriteria();
     const QStringList failing{QStringLiteral("Tester2, Pat"), QStringLiteral("Tester3, Pat")};
     desk.open([&] {
         desk.choose(QStringLiteral("ComboBox1"), QStringLiteral("Name"));
