@@ -26,12 +26,14 @@
 #include <QVBoxLayout>
 
 #include "testing/textrules.h"
+#include "widgets/help.h"
 #include "widgets/hints.h"
 #include "widgets/messages.h"
 
 namespace {
 
 constexpr double Margin = 12.7;       // mm, as the printed results list
+constexpr int HelpContext = 5000;     // the results window's topic, which tells of it
 constexpr double ChartShare = 0.55;   // of the page's height, title included
 constexpr double LineSpacing = 1.35;  // list lines, in heights of the font
 // The list's columns: left edges in mm from the margin; figures end at the
@@ -210,6 +212,7 @@ ThistoryForm::ThistoryForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("historyform"));
     setWindowTitle(QStringLiteral("History"));
+    setHelpContext(this, HelpContext);
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont titleFont = Label1->font();
