@@ -13,9 +13,15 @@
 // first order and filter at start-up; the window takes them over at its
 // first opening, without running the boxes' change handlers.
 //
-// The grid's context menu exports the rows in view to a CSV file.
+// The grid's context menu exports the rows in view to a CSV file, and sums
+// the diagnosis of the rows in view ("Diagnosis of this view...").
+//
+// Beside the error log, the pane shows the current row's diagnosis: its row
+// of diagnosis.dat, or where it has none, what its logged fields tell,
+// marked so.
 
 #include <functional>
+#include <memory>
 
 #include <QDialog>
 
@@ -24,10 +30,13 @@
 
 class BoundGridModel;
 class BoundMemo;
+class ColumnLink;
+class DiagnosisView;
 class FlatButton;
 class NavigatorBar;
 class QComboBox;
 class QTableView;
+class TdiagviewForm;
 class Tprintresultsform;
 class TshowitForm;
 struct ResultsSelection;
@@ -73,6 +82,7 @@ private:
     bool DBGrid1KeyDown(QKeyEvent* event);
     void DBGrid1ContextMenu(const QPoint& place);
     void exportClick();
+    void diagnosisClick();  // Diagnosis of this view
 
     void buildGrid();
     // Wide enough for the stored texts of typical rows.
@@ -83,6 +93,12 @@ private:
     QComboBox* addBox(QWidget* panel, const QString& name, const QString& caption, const QStringList& items,
                       void (TresultsForm::*handler)());
     void takeInitialSelection();
+    QWidget* buildErrorPane();
+    void addDiagnosisAction();
+    // The diagnosis of the current row in the error pane.
+    void showDiagnosis();
+    // The filter and order as the boxes name them.
+    QString viewName() const;
 
     const ResultsSelection& initial;
     bool initialTaken = false;
@@ -90,10 +106,15 @@ private:
     ReportWindow showitForm;
     // Read at each opening, so a change made at another copy shows then.
     scoring::CriteriaSet criteria;
+    store::StoreTable diagnosisdb;
 
     QTableView* DBGrid1;
     BoundGridModel* gridModel;
     BoundMemo* DBRichEdit1;
+    QWidget* errorPane;  // the log and the diagnosis beside it
+    DiagnosisView* DiagnosisView1;
+    std::unique_ptr<ColumnLink> diagnosisLink;
+    TdiagviewForm* diagviewForm;
     FlatButton* BitBtn1;
     FlatButton* BitBtn2;
     FlatButton* BitBtn3;
