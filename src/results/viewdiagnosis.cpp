@@ -5,6 +5,7 @@
 
 #include "scoring/diagnosistable.h"
 #include "scoring/results.h"
+#include "store/storeerror.h"
 #include "store/storetable.h"
 
 namespace results {
@@ -12,19 +13,74 @@ namespace results {
 namespace {
 
 constexpr int ProgressEvery = 1024;
+const std::vector<std::string> KeyColumns{"NAME", "TESTDATE", "TESTTIME", "TESTTYPE"};
+
+scoring::ResultKey keyOf(const std::vector<std::string>& texts) { return {texts[0], texts[1], texts[2], texts[3]}; }
+
+// The rows of a handle's view in its order, read a batch at a time, each
+// batch under one read lock.
+class BatchedRows {
+public:
+    BatchedRows(store::StoreTable& table, std::vector<std::string> columns)
+        : table(table), columns(std::move(columns))
+    {
+    }
+
+    // The texts of the current row; none past the last.
+    const std::vector<std::string>* current()
+    {
+        if (at == batch.size() && !ended) {
+            first += int(batch.size());
+            batch = table.VisibleRowsAt(first, Batch, columns);
+            at = 0;
+            ended = batch.size() < std::size_t(Batch);
+        }
+        return at < batch.size() ? &batch[at] : nullptr;
+    }
+    void next() { ++at; }
+    // The current row's place in the view.
+    int place() const { return first + int(at); }
+
+private:
+    static constexpr int Batch = 512;
+    store::StoreTable& table;
+    const std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> batch;
+    std::size_t at = 0;
+    int first = 0;
+    bool ended = false;
+};
+
+std::vector<std::string> diagnosisRowColumns()
+{
+    std::vector<std::string> columns = KeyColumns;
+    columns.insert(columns.end(), scoring::diagnosisColumns().begin(), scoring::diagnosisColumns().end());
+    return columns;
+}
 
 // diagnosis.dat walked in date order beside the results: it hands out the
 // diagnosis row of each result asked for in that order, holding only the rows
 // of the second the last result was stored in.
 class DiagnosisWalk {
 public:
-    DiagnosisWalk(const std::string& path, store::FileSystem& files) : diagnosisdb("diagnosisdb", files)
+    DiagnosisWalk(const std::string& path, const store::StoreTable& view, store::FileSystem& files)
+        : diagnosisdb("diagnosisdb", files), rows(diagnosisdb, diagnosisRowColumns())
     {
         if (!std::filesystem::exists(path)) return;
         diagnosisdb.setTableName(path);
         diagnosisdb.setIndexName("DATE");
         diagnosisdb.setActive(true);
-        diagnosisdb.GoFirst();
+        // A filter on a column of the key (the test type, say) passes the
+        // same rows of both tables, so the diagnoses of results out of view
+        // are never read. One on another column names none of this table's
+        // and is refused: then every row is walked.
+        if (!view.Filtered()) return;
+        try {
+            diagnosisdb.setFilter(view.Filter());
+            diagnosisdb.setFiltered(true);
+        } catch (const store::StoreError&) {
+            diagnosisdb.setFiltered(false);
+        }
     }
 
     std::optional<scoring::Diagnosis> take(const scoring::ResultKey& key)
@@ -49,15 +105,16 @@ private:
     void holdSecondOf(const scoring::ResultKey& key)
     {
         held.clear();
-        for (; !diagnosisdb.AtEnd(); diagnosisdb.GoNext()) {
-            scoring::ResultKey here = scoring::resultKeyAt(diagnosisdb);
+        for (const std::vector<std::string>* row; (row = rows.current()); rows.next()) {
+            scoring::ResultKey here = keyOf(*row);
             const int place = order.compare(here, key);
             if (place > 0) return;
-            if (place == 0) held.push_back({std::move(here), scoring::diagnosisAt(diagnosisdb)});
+            if (place == 0) held.push_back({std::move(here), scoring::diagnosisOfTexts(*row, KeyColumns.size())});
         }
     }
 
     store::StoreTable diagnosisdb;
+    BatchedRows rows;
     scoring::DateOrder order;
     std::vector<Held> held;
 };
@@ -88,14 +145,16 @@ std::optional<ViewDiagnosis> diagnoseView(const store::StoreTable& view, const s
     viewdb.setFilter(view.Filter());
     viewdb.setFiltered(view.Filtered());
     viewdb.setActive(true);
-    DiagnosisWalk walk(diagnosisPath, files);
+    DiagnosisWalk walk(diagnosisPath, view, files);
     const int total = progress ? viewdb.VisibleRowCount() : 0;
     ViewDiagnosis sums;
-    for (viewdb.GoFirst(); !viewdb.AtEnd(); viewdb.GoNext()) {
-        const scoring::ResultKey key = scoring::resultKeyAt(viewdb);
+    BatchedRows rows(viewdb, KeyColumns);
+    for (const std::vector<std::string>* row; (row = rows.current()); rows.next()) {
+        const scoring::ResultKey key = keyOf(*row);
         std::optional<scoring::Diagnosis> diagnosis = walk.take(key);
         if (!diagnosis) {
-            diagnosis = scoring::diagnosisOfLog(viewdb.ReadText("ERRORS"), keyboardOf(key.testType));
+            const auto errors = viewdb.VisibleRowsAt(rows.place(), 1, {"ERRORS"});
+            diagnosis = scoring::diagnosisOfLog(errors.empty() ? std::string() : errors[0][0], keyboardOf(key.testType));
             ++sums.fromLog;
         }
         sums.classes.add(*diagnosis);

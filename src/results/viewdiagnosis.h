@@ -49,8 +49,9 @@ using ViewProgress = std::function<bool(int summed, int total)>;
 // handle on a results table; none when progress stopped it. The sums do not
 // depend on the order of the rows, so the rows are walked in date order
 // through a handle of their own, beside diagnosis.dat in the same order, and
-// each is paired with its diagnosis row in one pass over both tables. Only a
-// result's own row is read at a time, and the diagnosis rows of one second.
+// each is paired with its diagnosis row in one pass over both tables. What
+// is held at a time is a batch of a few hundred rows of each table and the
+// diagnosis rows of one second.
 std::optional<ViewDiagnosis> diagnoseView(const store::StoreTable& view, const std::string& diagnosisPath,
                                           const ViewProgress& progress = {},
                                           store::FileSystem& files = store::systemFileSystem());

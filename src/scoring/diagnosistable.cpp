@@ -1,5 +1,6 @@
 #include "scoring/diagnosistable.h"
 
+#include <charconv>
 #include <climits>
 #include <filesystem>
 
@@ -84,6 +85,7 @@ std::int64_t DateOrder::placeOf(Place& cached, const ResultKey& key)
 
 int DateOrder::compare(const ResultKey& first, const ResultKey& second)
 {
+    if (first.testDate == second.testDate && first.testTime == second.testTime) return 0;
     const std::int64_t one = placeOf(firstPlace, first);
     const std::int64_t other = placeOf(secondPlace, second);
     return one < other ? -1 : one > other ? 1 : 0;
@@ -95,6 +97,25 @@ Diagnosis diagnosisAt(store::StoreTable& handle)
     for (int kind = 0; kind < EditClassCount; ++kind)
         diagnosis.counts[std::size_t(kind)] = handle.ReadInteger(ClassColumns[kind]);
     diagnosis.keys = keysFromMemo(handle.ReadText("KEYS"));
+    return diagnosis;
+}
+
+const std::vector<std::string>& diagnosisColumns()
+{
+    static const std::vector<std::string> columns{ClassColumns[0], ClassColumns[1], ClassColumns[2], ClassColumns[3],
+                                                  ClassColumns[4], ClassColumns[5], ClassColumns[6], "KEYS"};
+    return columns;
+}
+
+Diagnosis diagnosisOfTexts(const std::vector<std::string>& texts, std::size_t from)
+{
+    Diagnosis diagnosis;
+    for (std::size_t kind = 0; kind < std::size_t(EditClassCount); ++kind) {
+        const std::string& text = texts[from + kind];
+        // An empty count (no value) reads as 0, as ReadInteger reads it.
+        std::from_chars(text.data(), text.data() + text.size(), diagnosis.counts[kind]);
+    }
+    diagnosis.keys = keysFromMemo(texts[from + std::size_t(EditClassCount)]);
     return diagnosis;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scoring/diagnosis.h"
 #include "scoring/results.h"
@@ -62,6 +63,11 @@ private:
 
 // The diagnosis in the current row of an open diagnosis table.
 Diagnosis diagnosisAt(store::StoreTable& handle);
+// The columns of a row's diagnosis: the class counts in the order of
+// EditClass, then KEYS; and the diagnosis of their texts as a row read in
+// bulk gives them (VisibleRowsAt), starting at texts[from].
+const std::vector<std::string>& diagnosisColumns();
+Diagnosis diagnosisOfTexts(const std::vector<std::string>& texts, std::size_t from);
 
 // The diagnosis stored for a result, found through the table's DATE index by
 // halving, so that it reads a handful of rows however long the table; none
