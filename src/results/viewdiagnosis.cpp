@@ -51,6 +51,15 @@ private:
     bool ended = false;
 };
 
+// The ERRORS text of the current row of rows, which read it where it is
+// one of its columns.
+std::string errorsOf(store::StoreTable& view, const BatchedRows& rows, const std::vector<std::string>& row)
+{
+    if (row.size() > KeyColumns.size()) return row[KeyColumns.size()];
+    const auto errors = view.VisibleRowsAt(rows.place(), 1, {"ERRORS"});
+    return errors.empty() ? std::string() : errors[0][0];
+}
+
 std::vector<std::string> diagnosisRowColumns()
 {
     std::vector<std::string> columns = KeyColumns;
@@ -82,6 +91,9 @@ public:
             diagnosisdb.setFiltered(false);
         }
     }
+
+    // Whether there is a diagnosis table at all.
+    bool kept() const { return diagnosisdb.Active(); }
 
     std::optional<scoring::Diagnosis> take(const scoring::ResultKey& key)
     {
@@ -148,13 +160,15 @@ std::optional<ViewDiagnosis> diagnoseView(const store::StoreTable& view, const s
     DiagnosisWalk walk(diagnosisPath, view, files);
     const int total = progress ? viewdb.VisibleRowCount() : 0;
     ViewDiagnosis sums;
-    BatchedRows rows(viewdb, KeyColumns);
+    // Without diagnosis.dat every log is read, so it comes with the batch.
+    std::vector<std::string> columns = KeyColumns;
+    if (!walk.kept()) columns.push_back("ERRORS");
+    BatchedRows rows(viewdb, columns);
     for (const std::vector<std::string>* row; (row = rows.current()); rows.next()) {
         const scoring::ResultKey key = keyOf(*row);
         std::optional<scoring::Diagnosis> diagnosis = walk.take(key);
         if (!diagnosis) {
-            const auto errors = viewdb.VisibleRowsAt(rows.place(), 1, {"ERRORS"});
-            diagnosis = scoring::diagnosisOfLog(errors.empty() ? std::string() : errors[0][0], keyboardOf(key.testType));
+            diagnosis = scoring::diagnosisOfLog(errorsOf(viewdb, rows, *row), keyboardOf(key.testType));
             ++sums.fromLog;
         }
         sums.classes.add(*diagnosis);

@@ -81,6 +81,7 @@ class DiagnosisViewTest : public QObject {
 private slots:
     void errorPaneShowsStoredOrLoggedDiagnosis();
     void viewSumsAreThoseOfTheFilteredRows();
+    void olderFolderSumsTheLogsOfTheRowsInView();
 };
 
 void DiagnosisViewTest::errorPaneShowsStoredOrLoggedDiagnosis()
@@ -168,6 +169,29 @@ void DiagnosisViewTest::viewSumsAreThoseOfTheFilteredRows()
     QVERIFY(shown.keypad == expected);
     QVERIFY2(words.startsWith(QStringLiteral("4 results in view: Numeric, by KPH\n2 of them from the logged fields only")),
              qPrintable(words));
+}
+
+void DiagnosisViewTest::olderFolderSumsTheLogsOfTheRowsInView()
+{
+    ResultsDesk desk;
+    std::vector<ResultRow> rows{loggedResult(1, "alpha", "9:00:00 AM"), loggedResult(2, "numeric", "9:00:00 AM"),
+                                loggedResult(3, "alpha", "9:00:01 AM")};
+    rows[2].errors = logOf("SMTIH", "SMITH") + logOf("SNITH", "SMITH");
+    testing_support::insertResults(desk.tablePath(), rows);
+    scoring::Diagnosis expected;
+    for (const char* keyed : {"15987732", "SMTIH", "SNITH"})
+        expected.addField(keyed, keyed[0] == '1' ? "15897732" : "SMITH", scoring::Keyboard::usKeyboard);
+    store::StoreTable& view = desk.form.resultsdb;
+    view.setTableName(desk.tablePath());
+    view.setFilter("TESTTYPE='alpha'");
+    view.setFiltered(true);
+    view.setActive(true);
+    const auto sums = results::diagnoseView(view, ProgramDir + scoring::DiagnosisTableName);
+    QVERIFY(sums);
+    QCOMPARE(sums->results, 2);
+    QCOMPARE(sums->fromLog, 2);
+    QCOMPARE(sums->numericResults, 0);
+    QVERIFY(sums->classes == expected);
 }
 
 QTEST_MAIN(DiagnosisViewTest)
