@@ -22,8 +22,12 @@
 #include "config/programstate.h"
 #include "results/csvexport.h"
 #include "results/resultsselection.h"
+#include "results/udiagview.h"
 #include "results/uhistory.h"
+#include "results/viewdiagnosis.h"
 #include "results/uprnt.h"
+#include "scoring/diagnosispicture.h"
+#include "scoring/diagnosistable.h"
 #include "scoring/resultscolumns.h"
 #include "scoring/testresults.h"
 #include "scoring/ushowit.h"
@@ -136,7 +140,8 @@ TresultsForm::TresultsForm(const ResultsSelection& initial, std::function<Tprint
       files(files),
       initial(initial),
       printresultsform(std::move(printresultsform)),
-      showitForm(std::move(showitForm))
+      showitForm(std::move(showitForm)),
+      diagnosisdb("diagnosisdb", files)
 {
     setObjectName(QStringLiteral("resultsForm"));
     setWindowTitle(QStringLiteral("Test Results"));
@@ -161,13 +166,15 @@ TresultsForm::TresultsForm(const ResultsSelection& initial, std::function<Tprint
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(upper, 3);
-    layout->addWidget(DBRichEdit1, 1);
+    layout->addWidget(buildErrorPane(), 1);
+    addDiagnosisAction();
     resize(1024, 700);
 }
 
 TresultsForm::~TresultsForm()
 {
     // The bound controls leave the handle before it goes.
+    diagnosisLink.reset();
     delete DBRichEdit1;
     delete DBGrid1;
     delete gridModel;
@@ -442,7 +449,7 @@ void TresultsForm::BitBtn5Click()
 {
     const bool show = BitBtn5->caption() == QStringLiteral("View errors");
     BitBtn5->setCaption(show ? QStringLiteral("Hide errors") : QStringLiteral("View errors"));
-    DBRichEdit1->setVisible(show);
+    errorPane->setVisible(show);
 }
 
 void TresultsForm::ComboBox1Change()
@@ -563,4 +570,66 @@ TresultsForm::ReportWindow reportWindowOf(TshowitForm& showitForm)
         showitForm.setText(text);
         showitForm.showModal();
     };
+}
+
+QWidget* TresultsForm::buildErrorPane()
+{
+    errorPane = new QWidget(this);
+    errorPane->setObjectName(QStringLiteral("ErrorPane1"));
+    DiagnosisView1 = new DiagnosisView(errorPane);
+    DiagnosisView1->setObjectName(QStringLiteral("ErrorDiagnosis1"));
+    DiagnosisView1->setPalette(DBRichEdit1->palette());
+    DiagnosisView1->setBackgroundRole(QPalette::Base);
+    DiagnosisView1->setMinimumWidth(320);
+    auto* row = new QHBoxLayout(errorPane);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(DBRichEdit1, 1);
+    row->addWidget(DiagnosisView1);
+    diagnosisLink = std::make_unique<ColumnLink>(resultsdb, "ERRORS", [this] { showDiagnosis(); });
+    return errorPane;
+}
+
+void TresultsForm::addDiagnosisAction()
+{
+    diagviewForm = new TdiagviewForm(this);
+    auto* action = new QAction(QStringLiteral("&Diagnosis of this view..."), DBGrid1);
+    action->setObjectName(QStringLiteral("DiagnosisOfView1"));
+    action->setStatusTip(QStringLiteral("Sum the kinds of field errors over the results in view"));
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(action, &QAction::triggered, this, &TresultsForm::diagnosisClick);
+    DBGrid1->addAction(action);
+}
+
+void TresultsForm::showDiagnosis()
+{
+    if (!resultsdb.Active() || !resultsdb.HasRow()) {
+        DiagnosisView1->setDiagnosis(QString(), nullptr);
+        return;
+    }
+    try {
+        const results::ResultDiagnosis found =
+            results::diagnoseResult(resultsdb, diagnosisdb, ProgramDir + scoring::DiagnosisTableName);
+        const bool numeric = results::isNumeric(resultsdb.ReadText("TESTTYPE"));
+        QString words = QString::fromStdString(scoring::countsInWords(found.diagnosis, numeric));
+        if (found.fromLog) words += QStringLiteral("\n(from the logged fields only)");
+        DiagnosisView1->setDiagnosis(words, numeric ? &found.diagnosis : nullptr);
+    } catch (const store::StoreError& error) {
+        // Shown in place rather than in a box, which every move would raise again.
+        DiagnosisView1->setDiagnosis(QStringLiteral("No diagnosis: ") + textOf(error), nullptr);
+    }
+}
+
+QString TresultsForm::viewName() const
+{
+    QString name = ComboBox2->currentIndex() > 0 ? ComboBox2->currentText() : ResultsSelection::FilterItems[0];
+    if (resultsdb.RowTested()) name += QStringLiteral(", failed only");
+    if (!ComboBox1->currentText().isEmpty()) name += QStringLiteral(", by ") + ComboBox1->currentText();
+    return name;
+}
+
+void TresultsForm::diagnosisClick()
+{
+    if (resultsdb.Active()) diagviewForm->showView(resultsdb, viewName());
 }

@@ -14,10 +14,16 @@
 // first order and filter at start-up; the window takes them over at its
 // first opening, without running the boxes' change handlers.
 //
-// The grid's context menu exports the rows in view to a CSV file. "History"
+// The grid's context menu exports the rows in view to a CSV file, and sums
+// the diagnosis of the rows in view ("Diagnosis of this view..."). "History"
 // (on the panel and in the context menu) charts the current row's testee.
+//
+// Beside the error log, the pane shows the current row's diagnosis: its row
+// of diagnosis.dat, or where it has none, what its logged fields tell,
+// marked so.
 
 #include <functional>
+#include <memory>
 
 #include <QDialog>
 
@@ -26,12 +32,15 @@
 
 class BoundGridModel;
 class BoundMemo;
+class ColumnLink;
+class DiagnosisView;
 class QAction;
 class QCheckBox;
 class FlatButton;
 class NavigatorBar;
 class QComboBox;
 class QTableView;
+class TdiagviewForm;
 class Tprintresultsform;
 class TshowitForm;
 struct ResultsSelection;
@@ -79,6 +88,7 @@ private:
     void DBGrid1ContextMenu(const QPoint& place);
     void exportClick();
     void historyClick();
+    void diagnosisClick();  // Diagnosis of this view
 
     void buildGrid();
     // Wide enough for the stored texts of typical rows.
@@ -92,6 +102,12 @@ private:
     // Narrows the view to failing rows while "Failed only" is checked, by
     // the criteria read at this opening.
     void applyFailedOnly();
+    QWidget* buildErrorPane();
+    void addDiagnosisAction();
+    // The diagnosis of the current row in the error pane.
+    void showDiagnosis();
+    // The filter and order as the boxes name them.
+    QString viewName() const;
 
     store::FileSystem& files;
     const ResultsSelection& initial;
@@ -100,10 +116,15 @@ private:
     ReportWindow showitForm;
     // Read at each opening, so a change made at another copy shows then.
     scoring::CriteriaSet criteria;
+    store::StoreTable diagnosisdb;
 
     QTableView* DBGrid1;
     BoundGridModel* gridModel;
     BoundMemo* DBRichEdit1;
+    QWidget* errorPane;  // the log and the diagnosis beside it
+    DiagnosisView* DiagnosisView1;
+    std::unique_ptr<ColumnLink> diagnosisLink;
+    TdiagviewForm* diagviewForm;
     FlatButton* BitBtn1;
     FlatButton* BitBtn2;
     FlatButton* BitBtn3;

@@ -295,6 +295,25 @@ std::map<char32_t, KeyErrors> keysFromMemo(const std::string& memo)
     return keys;
 }
 
+Diagnosis diagnosisOfLog(const std::string& errors, Keyboard keyboard)
+{
+    static constexpr std::string_view KeyedMark = "Keyed    >";
+    static constexpr std::string_view SourceMark = "On Record>";
+    static constexpr std::string_view LastFieldMark = "(Last field keyed)";
+    std::vector<std::string_view> lines = split(errors, '\n');
+    for (std::string_view& line : lines)
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    Diagnosis diagnosis;
+    for (std::size_t at = 0; at + 1 < lines.size(); ++at) {
+        if (!lines[at].starts_with(KeyedMark) || !lines[at + 1].starts_with(SourceMark)) continue;
+        const bool lastField = at > 0 && lines[at - 1].ends_with(LastFieldMark);
+        diagnosis.addField(std::string(lines[at].substr(KeyedMark.size())),
+                           std::string(lines[at + 1].substr(SourceMark.size())), keyboard, lastField);
+        ++at;
+    }
+    return diagnosis;
+}
+
 std::string countsInWords(const Diagnosis& diagnosis, bool numeric)
 {
     std::string words;

@@ -90,6 +90,15 @@ struct Diagnosis {
 std::string keysMemo(const Diagnosis& diagnosis);
 std::map<char32_t, KeyErrors> keysFromMemo(const std::string& memo);
 
+// The diagnosis of a stored error log (the ERRORS memo of a results row,
+// as scoring writes it): each logged field, its "Keyed    >" line followed
+// by its "On Record>" line, classified as scoring classifies it, the field
+// the run ended in (its entry marked "(Last field keyed)") only as far as it
+// was keyed. The log holds the first 51 wrong fields only and no field keyed
+// right, so the counts may fall short and the keys' rates run high. Lines
+// that are not part of an entry are skipped.
+Diagnosis diagnosisOfLog(const std::string& errors, Keyboard keyboard);
+
 // The class counts in words, the non-zero ones in class order, e.g.
 // "3 transposed pairs, 1 omitted digit"; digits for numeric tests,
 // characters otherwise. "No field errors" when every count is zero.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QFontMetricsF>
 #include <QPainter>
 
 namespace {
@@ -75,4 +76,41 @@ void KeypadView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), Qt::white);
     drawKeypad(painter, QRectF(rect()), diagnosis);
+}
+
+void drawDiagnosis(QPainter& painter, const QRectF& area, const QString& words, const scoring::Diagnosis* keypad)
+{
+    QRectF used;
+    painter.drawText(area, Qt::TextWordWrap, words, &used);
+    if (!keypad) return;
+    const double gap = QFontMetricsF(painter.font(), painter.device()).lineSpacing();
+    const QRectF below = area.adjusted(0, used.height() + gap, 0, 0);
+    if (below.height() <= 0) return;
+    drawKeypad(painter, QRectF(below.topLeft(), QSizeF(below.width() / 2, below.height())), *keypad);
+}
+
+DiagnosisView::DiagnosisView(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("DiagnosisView"));
+    setAutoFillBackground(true);
+}
+
+void DiagnosisView::setDiagnosis(const QString& text, const scoring::Diagnosis* keypad)
+{
+    shownWords = text;
+    withKeypad = keypad != nullptr;
+    diagnosis = keypad ? *keypad : scoring::Diagnosis();
+    update();
+}
+
+QSize DiagnosisView::sizeHint() const { return {360, 240}; }
+
+void DiagnosisView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(palette().color(QPalette::WindowText));
+    constexpr int Margin = 6;
+    drawDiagnosis(painter, QRectF(rect()).adjusted(Margin, Margin, -Margin, -Margin), shownWords,
+                  withKeypad ? &diagnosis : nullptr);
 }

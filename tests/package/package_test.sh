@@ -29,7 +29,7 @@ for file in usr/lib/movara/movara usr/lib/movara/movara.hlp usr/lib/movara/confi
             usr/lib/movara/numeric.dat usr/lib/movara/invsort.dat usr/bin/movara usr/bin/movara-sync \
             usr/lib/systemd/user/movara-sync.service usr/lib/systemd/user/movara-sync.timer \
             usr/share/applications/org.movara.Movara.desktop usr/share/metainfo/org.movara.Movara.metainfo.xml \
-            usr/lib/movara/criteria.dat usr/share/icons/hicolor/scalable/apps/movara.svg usr/share/doc/movara/copyright; do
+            usr/lib/movara/criteria.dat usr/lib/movara/diagnosis.dat usr/share/icons/hicolor/scalable/apps/movara.svg usr/share/doc/movara/copyright; do
     check "installs /$file" test -e "$root/$file"
 done
 check "movara-sync says the archive is never changed" bash -c '"$1" --help | grep -q "never deletes or changes a row"' _ "$root/usr/bin/movara-sync"

@@ -158,3 +158,22 @@ TEST(Diagnosis, CountsKeysAndRoundTripsThroughItsMemo)
 }
 
 }  // namespace
+
+TEST(Diagnosis, StoredLogIsDiagnosedFieldByFieldAsScoringLoggedIt)
+{
+    const std::string log = "Record no.: 2, Field no.: 4, 2 errors. (Last field keyed)\r\n"
+                            "Keyed    >1598\r\nOn Record>15897732\r\n\r\n"
+                            "Record no.: 1, Field no.: 9, 2 errors.\r\n"
+                            "Keyed    >15987732\r\nOn Record>15897732\r\n\r\n"
+                            "Record no.: 1, Field no.: 2, 4 errors.\r\n"
+                            "Keyed    >\r\nOn Record>3307\r\n\r\n"
+                            "Keyed    >77\r\n"
+                            "Field errors in excess of 50. Logging stopped...\r\n";
+    const Diagnosis diagnosis = diagnosisOfLog(log, Keypad);
+    EXPECT_EQ(diagnosis.count(transposedPair), 2);
+    EXPECT_EQ(diagnosis.count(leftBlank), 1);
+    EXPECT_EQ(diagnosis.count(omittedCharacter), 0);  // the last field is not charged for what was not reached
+    EXPECT_EQ(diagnosis.keys.at(U'7').expected, 2);
+    EXPECT_EQ(diagnosis.keys.at(U'8').wrong, 2);
+    EXPECT_EQ(diagnosisOfLog("", Keypad), Diagnosis());
+}

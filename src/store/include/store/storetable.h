@@ -87,6 +87,9 @@ public:
     using RowTest = std::function<bool(const std::vector<std::string>& texts)>;
     void setRowTest(std::vector<std::string> columns, RowTest test);
     bool RowTested() const { return static_cast<bool>(rowTest_); }
+    // For another handle over the same rows: the columns and the test.
+    const std::vector<std::string>& RowTestColumns() const { return rowTestColumns_; }
+    const RowTest& rowTest() const { return rowTest_; }
     int LockRetryCount() const { return lockRetryCount_; }
     void setLockRetryCount(int count) { lockRetryCount_ = count; }
     int LockWaitTime() const { return lockWaitTime_; }
