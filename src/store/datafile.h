@@ -317,6 +317,11 @@ public:
     // one; the caches must then be refreshed by force, since a rollback puts
     // the change counters back too.
     bool recoverJournal() { return journal_ && journal_->recoverIfHot(); }
+    // For the locking layer, when a change check found another copy's writes.
+    void othersWrote()
+    {
+        if (journal_) journal_->othersMayHaveWritten();
+    }
     bool journalExists() { return journal_ && journal_->exists(); }
     // Where slot n starts in the data file.
     std::int64_t slotOffset(std::int32_t slot) const;

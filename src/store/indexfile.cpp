@@ -176,9 +176,11 @@ void IndexFile::writeChanged(std::int64_t offset, const std::vector<std::uint8_t
         while (end > first && image[end - 1] == disk[end - 1]) --end;
         if (first == end) return;
     }
-    if (!writeExact(*file_, offset + static_cast<std::int64_t>(first), image.data() + first,
-                    static_cast<std::int64_t>(end - first)))
-        throw StoreError("Error writing to data file " + dataFileName_);
+    const auto size = static_cast<std::int64_t>(end - first);
+    const std::int64_t done = disk ? file_->writeAtOver(offset + static_cast<std::int64_t>(first), image.data() + first,
+                                                        size, disk + first)
+                                   : file_->writeAt(offset, image.data(), size);
+    if (done != size) throw StoreError("Error writing to data file " + dataFileName_);
 }
 
 IndexPage& IndexFile::pin(int index, std::int32_t offset)
