@@ -374,6 +374,7 @@ private:
     bool sessionLost_ = false;          // an exclusive write-back failed and was rolled back
     std::unique_ptr<File> file_;
     DataHeader header_;
+    std::vector<std::uint8_t> headerOnDisk_;  // the header as the file was last seen to hold it; empty: not known
     bool headerChanged_ = false;
     std::vector<Column> columns_;
     std::int64_t slotsStart_ = 0;

@@ -231,7 +231,8 @@ private:
 // beside the header, and the one write spans little more than one page where
 // whole ones took the header and every page the post changed. The journal
 // takes what they overwrite from the index, which holds it as the file has
-// it, so all the post reads of the index file is its change counter.
+// it, so all the post reads of the index file is its change counter; so
+// too for the headers of the data and memo files.
 TEST_F(SharedPostDurability, APostWritesOfTheIndexOnlyWhatItChangedAndReadsNoneOfItBack)
 {
     Transfers files;
@@ -244,6 +245,7 @@ TEST_F(SharedPostDurability, APostWritesOfTheIndexOnlyWhatItChangedAndReadsNoneO
     EXPECT_GT(files.of[index].written, 0);
     EXPECT_LT(files.of[index].written, 2 * IndexPageSize);
     EXPECT_LT(files.of[index].read, IndexPageSize);
+    EXPECT_LT(files.of[path].read + files.of[memo].read, DataHeaderSize);  // nor of the data and memo headers
     table.setActive(false);
     EXPECT_EQ(checkIndexFile(*openTable(path)), std::vector<std::string>{});
 }
