@@ -7,7 +7,10 @@
 //   store   operations (rows, posts, queries, opens) per second of the store
 //   sqlite  the same for the database
 //   ratio   store / sqlite: above 1 the store is faster
-// The benchmark's own time column is the store's time.
+// The benchmark's own time column is the store's time. The posts also report
+// what each of the store's posts asked of the file system: calls (of which
+// reads, writes, flushes, sizes, locks and names: opens, existence checks,
+// renames and removes), and KB_read and KB_written.
 //
 // Durability is matched on both sides: the store writes without syncing
 // against synchronous=OFF, and the store's write-through opens
@@ -15,6 +18,7 @@
 // run in WAL mode, one row per transaction; exclusive ones hold
 // locking_mode=EXCLUSIVE.
 
+#include "countingfilesystem.h"
 #include "scoring/resultscolumns.h"
 #include "support/resultstable.h"
 #include "store/storetable.h"
@@ -199,9 +203,9 @@ std::unique_ptr<Database> readerOf(const std::string& path, bool exclusive)
 // ---- The store side ------------------------------------------------------------
 
 std::unique_ptr<StoreTable> storeTableOf(const std::string& path, bool exclusive, bool writeThrough = false,
-                                         std::size_t slotCacheBytes = 0)
+                                         std::size_t slotCacheBytes = 0, FileSystem& files = systemFileSystem())
 {
-    auto table = std::make_unique<StoreTable>("resultsdb");
+    auto table = std::make_unique<StoreTable>("resultsdb", files);
     table->setTableName(path);
     table->setExclusive(exclusive);
     table->setForceBufferFlush(writeThrough);
@@ -266,13 +270,32 @@ void report(benchmark::State& state, double operations, double storeSeconds, dou
 
 // ---- The workloads ----------------------------------------------------------------
 
+// What the store's posts asked of the file system, per post: every call,
+// the flushes among them, and the bytes read and written.
+void reportFileCounts(benchmark::State& state, const bench_support::FileCounts& counts, int posts)
+{
+    const double per = posts;
+    state.counters["calls"] = static_cast<double>(counts.calls) / per;
+    state.counters["reads"] = static_cast<double>(counts.reads) / per;
+    state.counters["writes"] = static_cast<double>(counts.writes) / per;
+    state.counters["flushes"] = static_cast<double>(counts.flushes) / per;
+    state.counters["sizes"] = static_cast<double>(counts.sizes) / per;
+    state.counters["locks"] = static_cast<double>(counts.locks) / per;
+    state.counters["names"] = static_cast<double>(counts.names) / per;
+    state.counters["KB_read"] = static_cast<double>(counts.bytesRead) / 1024.0 / per;
+    state.counters["KB_written"] = static_cast<double>(counts.bytesWritten) / 1024.0 / per;
+}
+
 void sharedPost(benchmark::State& state, bool synced)
 {
     Tables& shared = tables();
     const int posts = synced ? 200 : 2000;
     for (auto _ : state) {
-        auto table = storeTableOf(shared.store, false, synced);
+        bench_support::CountingFileSystem counting;
+        auto table = storeTableOf(shared.store, false, synced, 0, counting);
+        counting.counts = {};  // the open is not the posts' work
         double storeSeconds = secondsOf([&] { postRows(*table, shared.nextRow, posts); });
+        reportFileCounts(state, counting.counts, posts);
         table.reset();
         Database db(shared.database);
         db.run(synced ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF");

@@ -252,6 +252,7 @@ void DataFile::readHeader()
     std::uint8_t image[DataHeaderSize];
     readFromDisk(0, image, DataHeaderSize);
     header_ = decodeDataHeader(image);
+    headerOnDisk_.assign(image, image + DataHeaderSize);
     if (header_.version != DataFormatVersion) throw StoreError(messages::notCorrectVersion(name()));
 }
 
@@ -432,7 +433,8 @@ void DataFile::writeHeader()
     std::uint8_t image[DataHeaderSize];
     encodeDataHeader(header_, image);
     undo_.noteHeaderWrite();
-    writeOrFail(*file_, 0, image, DataHeaderSize, name());
+    writeOrFail(*file_, 0, image, DataHeaderSize, name(), headerOnDisk_.empty() ? nullptr : headerOnDisk_.data());
+    headerOnDisk_.assign(image, image + DataHeaderSize);
     headerChanged_ = false;
 }
 
@@ -883,6 +885,7 @@ void DataFile::emptyFiles()
     std::uint8_t image[DataHeaderSize];
     encodeDataHeader(emptied, image);
     undo_.noteHeaderWrite();
+    headerOnDisk_.clear();
     writeOrFail(*file_, 0, image, DataHeaderSize, name());
     truncateOrFail(*file_, slotsStart_, name());
     slotsOnDisk_ = 0;
@@ -933,6 +936,7 @@ void DataFile::endOperation()
 
 void DataFile::rollBack() noexcept
 {
+    headerOnDisk_.clear();  // the journal's rollback put back what the write-back wrote
     const std::int64_t size = header_.slotSize;
     undo_.rollBack(
         *slots_,

@@ -317,6 +317,11 @@ public:
     // one; the caches must then be refreshed by force, since a rollback puts
     // the change counters back too.
     bool recoverJournal() { return journal_ && journal_->recoverIfHot(); }
+    // For the locking layer, when a change check found another copy's writes.
+    void othersWrote()
+    {
+        if (journal_) journal_->othersMayHaveWritten();
+    }
     bool journalExists() { return journal_ && journal_->exists(); }
     // Where slot n starts in the data file.
     std::int64_t slotOffset(std::int32_t slot) const;
@@ -369,6 +374,7 @@ private:
     bool sessionLost_ = false;          // an exclusive write-back failed and was rolled back
     std::unique_ptr<File> file_;
     DataHeader header_;
+    std::vector<std::uint8_t> headerOnDisk_;  // the header as the file was last seen to hold it; empty: not known
     bool headerChanged_ = false;
     std::vector<Column> columns_;
     std::int64_t slotsStart_ = 0;

@@ -19,18 +19,21 @@ std::int32_t countOf(const IndexPage& page) { return static_cast<std::int32_t>(p
 // ---- opening and the header ------------------------------------------------
 
 IndexFile::IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-                     TableLocale locale, int pageBuffers)
+                     TableLocale locale, int pageBuffers, bool partialWrites)
     : file_(std::move(file)), dataFileName_(std::move(dataFileName)), columns_(std::move(columns)),
-      locale_(std::move(locale))
+      locale_(std::move(locale)), partialWrites_(partialWrites)
 {
     caches_.reserve(DescriptorCount);
     for (int index = 0; index < DescriptorCount; ++index)
         caches_.emplace_back(
-            dataFileName_, [this, index](std::int32_t offset, IndexPage& page) { readPage(index, offset, page); },
-            [this, index](const IndexPage& page) { writePages({{index, &page}}, 0, 1); },
+            dataFileName_,
+            [this, index](std::int32_t offset, IndexPage& page, std::vector<std::uint8_t>* disk) {
+                readPage(index, offset, page, disk);
+            },
+            [this, index](const IndexPage& page) { writePages({{index, &page}}, 0, 1, false); },
             // An operation pins a page on every level of a tree and the pages a
             // split adds: fewer buffers than the default can run out of them.
-            std::max(pageBuffers, PageCache::Buffers));
+            std::max(pageBuffers, PageCache::Buffers), partialWrites_);
     readHeader();
 }
 
@@ -43,6 +46,7 @@ void IndexFile::readHeader()
     IndexHeader header = decodeIndexHeader(image.data());
     if (header.version != IndexFormatVersion) throw StoreError("Data file " + dataFileName_ + " is not the correct version");
     header_ = std::move(header);
+    if (partialWrites_) headerOnDisk_.assign(image.begin(), image.end());
     checkDescriptors();
     for (int index : indexesInUse()) {
         const IndexDescriptor& descriptor = header_.descriptors[index];
@@ -104,7 +108,7 @@ int IndexFile::findIndex(const std::string& name) const
 
 // ---- pages -----------------------------------------------------------------
 
-void IndexFile::readPage(int index, std::int32_t offset, IndexPage& page)
+void IndexFile::readPage(int index, std::int32_t offset, IndexPage& page, std::vector<std::uint8_t>* disk)
 {
     std::array<std::uint8_t, IndexPageSize> image{};
     std::int64_t got = -1;
@@ -117,18 +121,66 @@ void IndexFile::readPage(int index, std::int32_t offset, IndexPage& page)
     if (got != IndexPageSize) throw StoreError("Error reading from data file " + dataFileName_);
     if (!decodePage(formats_[index], image.data(), page)) corrupt();
     page.offset = offset;
+    if (disk) disk->assign(image.begin(), image.end());
     ++pageReads_;
 }
 
-// Writes pages[from, to), which lie at consecutive offsets, in one write.
+// Writes pages[from, to), which lie at consecutive offsets, in one write,
+// the header before them when withHeader (they then start right after it):
+// from the first byte that differs from what the file holds to the last,
+// when the file's bytes of the whole run are known. The header's change
+// counter goes up only when its write succeeds.
 void IndexFile::writePages(const std::vector<std::pair<int, const IndexPage*>>& pages, std::size_t from,
-                           std::size_t to)
+                           std::size_t to, bool withHeader)
 {
-    std::vector<std::uint8_t> images((to - from) * IndexPageSize);
+    const std::size_t lead = withHeader ? IndexPageSize : 0;
+    std::vector<std::uint8_t> images(lead + (to - from) * IndexPageSize);
+    std::vector<std::uint8_t> disk;
+    bool known = !withHeader || !headerOnDisk_.empty();
+    if (withHeader) disk = headerOnDisk_;
+    for (std::size_t i = from; i < to; ++i) {
+        const auto [index, page] = pages[i];
+        encodePage(formats_[index], *page, images.data() + lead + (i - from) * IndexPageSize);
+        const std::vector<std::uint8_t>* image = caches_[index].diskImage(page->offset);
+        known = known && image;
+        if (known) disk.insert(disk.end(), image->begin(), image->end());
+    }
+    const std::int32_t counter = header_.changeCounter;
+    if (withHeader) {
+        header_.changeCounter = counter + 1;
+        encodeIndexHeader(header_, images.data());
+    }
+    try {
+        writeChanged(withHeader ? 0 : pages[from].second->offset, images, known ? disk.data() : nullptr);
+    } catch (const StoreError&) {
+        header_.changeCounter = counter;
+        throw;
+    }
+    if (withHeader && partialWrites_) headerOnDisk_.assign(images.begin(), images.begin() + IndexPageSize);
     for (std::size_t i = from; i < to; ++i)
-        encodePage(formats_[pages[i].first], *pages[i].second, images.data() + (i - from) * IndexPageSize);
-    if (!writeExact(*file_, pages[from].second->offset, images.data(), static_cast<std::int64_t>(images.size())))
-        throw StoreError("Error writing to data file " + dataFileName_);
+        caches_[pages[i].first].setDiskImage(pages[i].second->offset,
+                                             images.data() + lead + (i - from) * IndexPageSize, IndexPageSize);
+}
+
+void IndexFile::forgetDiskImages()
+{
+    for (PageCache& cache : caches_) cache.forgetDiskImages();
+    headerOnDisk_.clear();
+}
+
+void IndexFile::writeChanged(std::int64_t offset, const std::vector<std::uint8_t>& image, const std::uint8_t* disk)
+{
+    std::size_t first = 0, end = image.size();
+    if (disk) {
+        while (first < end && image[first] == disk[first]) ++first;
+        while (end > first && image[end - 1] == disk[end - 1]) --end;
+        if (first == end) return;
+    }
+    const auto size = static_cast<std::int64_t>(end - first);
+    const std::int64_t done = disk ? file_->writeAtOver(offset + static_cast<std::int64_t>(first), image.data() + first,
+                                                        size, disk + first)
+                                   : file_->writeAt(offset, image.data(), size);
+    if (done != size) throw StoreError("Error writing to data file " + dataFileName_);
 }
 
 IndexPage& IndexFile::pin(int index, std::int32_t offset)
@@ -431,6 +483,8 @@ void IndexFile::rollback()
 // of the operation wrote.
 void IndexFile::rollBackOperation() noexcept
 {
+    // The journal's rollback put back on the disk what the write-back wrote.
+    forgetDiskImages();
     bool written = writtenInChange_;
     std::vector<std::pair<int, std::int32_t>> restored;
     for (std::size_t i = 0; i < undoCount_; ++i)
@@ -754,20 +808,19 @@ void IndexFile::writeBack()
     std::sort(pages.begin(), pages.end(), [](const auto& left, const auto& right) {
         return left.second->offset < right.second->offset;
     });
-    for (std::size_t from = 0, to = 0; from < pages.size(); from = to) {
+    // The pages right after the header go in its write, which comes last.
+    std::size_t besideHeader = 0;
+    while (besideHeader < pages.size() &&
+           pages[besideHeader].second->offset == IndexPageSize * static_cast<std::int32_t>(besideHeader + 1))
+        ++besideHeader;
+    for (std::size_t from = besideHeader, to = 0; from < pages.size(); from = to) {
         for (to = from + 1; to < pages.size(); ++to)
             if (pages[to].second->offset != pages[to - 1].second->offset + IndexPageSize) break;
-        writePages(pages, from, to);
+        writePages(pages, from, to, false);
         for (std::size_t i = from; i < to; ++i) caches_[pages[i].first].setChanged(pages[i].second->offset, false);
     }
-    std::array<std::uint8_t, IndexPageSize> image{};
-    std::int32_t counter = header_.changeCounter;
-    header_.changeCounter = counter + 1;
-    encodeIndexHeader(header_, image.data());
-    if (!writeExact(*file_, 0, image.data(), IndexPageSize)) {
-        header_.changeCounter = counter;
-        throw StoreError("Error writing to data file " + dataFileName_);
-    }
+    writePages(pages, 0, besideHeader, true);
+    for (std::size_t i = 0; i < besideHeader; ++i) caches_[pages[i].first].setChanged(pages[i].second->offset, false);
     changed_ = false;
 }
 

@@ -65,8 +65,12 @@ public:
     // messages give) over the table's columns. Fails when the version is not
     // 3 or the descriptors do not fit the columns.
     // pageBuffers: page buffers of each index, 0 for the default.
+    // partialWrites: pages and the header are written from their first
+    // changed byte to their last, against the bytes the file was last seen
+    // to hold for them (a shared open, whose every post writes a few bytes
+    // of a dozen pages); otherwise whole.
     IndexFile(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-              TableLocale locale = TableLocale(), int pageBuffers = 0);
+              TableLocale locale = TableLocale(), int pageBuffers = 0, bool partialWrites = false);
     IndexFile(const IndexFile&) = delete;
     IndexFile& operator=(const IndexFile&) = delete;
 
@@ -209,8 +213,12 @@ private:
     void readHeader();
     void checkDescriptors() const;
     // The one place where pages are read from disk.
-    void readPage(int index, std::int32_t offset, IndexPage& page);
-    void writePages(const std::vector<std::pair<int, const IndexPage*>>& pages, std::size_t from, std::size_t to);
+    void readPage(int index, std::int32_t offset, IndexPage& page, std::vector<std::uint8_t>* disk);
+    void forgetDiskImages();
+    void writePages(const std::vector<std::pair<int, const IndexPage*>>& pages, std::size_t from, std::size_t to,
+                    bool withHeader);
+    // Writes image at offset where it differs from disk (null: unknown, all of it).
+    void writeChanged(std::int64_t offset, const std::vector<std::uint8_t>& image, const std::uint8_t* disk);
 
     IndexPage& pin(int index, std::int32_t offset);
     IndexPage& pinRoot(int index);
@@ -250,6 +258,8 @@ private:
     std::array<KeyBuilder, DescriptorCount> keys_;
     std::array<PageFormat, DescriptorCount> formats_;
     std::vector<PageCache> caches_;
+    bool partialWrites_;
+    std::vector<std::uint8_t> headerOnDisk_;  // empty: not known
     bool changed_ = false;  // something waits for write-back
     ReadGuard readGuard_;
 

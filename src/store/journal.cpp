@@ -156,10 +156,17 @@ public:
     }
     std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) override
     {
+        return writeAtOver(offset, data, size, nullptr);
+    }
+    // A write-back's record of what a write overwrites takes the bytes from
+    // the caller when it knows them, instead of reading them.
+    std::int64_t writeAtOver(std::int64_t offset, const void* data, std::int64_t size, const void* before) override
+    {
         if (journal_.deferring()) {
-            journal_.defer(file_, offset, data, size);
+            journal_.defer(file_, offset, data, size, before);
             return size;
         }
+        journal_.lengthNow_[file_].reset();
         if (journal_.covers() && !journal_.succeeds([&] { journal_.beforeWrite(file_, offset, size); }))
             return failed();
         return inner_->writeAt(offset, data, size);
@@ -167,6 +174,8 @@ public:
     std::int64_t size() override { return settle() ? inner_->size() : -1; }
     bool truncate(std::int64_t size) override
     {
+        journal_.lengthNow_[file_].reset();
+        journal_.cut_[file_] = true;
         if (!settle() || (journal_.covers() && !journal_.succeeds([&] { journal_.beforeCut(file_, size); })))
             return failed() == 0;
         return inner_->truncate(size);
@@ -309,10 +318,12 @@ void Journal::beginWriteBack()
     state_ = state_ == State::Recorded ? State::DeferringRecorded : State::Deferring;
 }
 
-void Journal::defer(int file, std::int64_t offset, const void* data, std::int64_t size)
+void Journal::defer(int file, std::int64_t offset, const void* data, std::int64_t size, const void* before)
 {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    pending_.push_back(Pending{file, offset, std::vector<std::uint8_t>(bytes, bytes + size)});
+    const auto* held = static_cast<const std::uint8_t*>(before);
+    pending_.push_back(Pending{file, offset, std::vector<std::uint8_t>(bytes, bytes + size),
+                               held ? std::vector<std::uint8_t>(held, held + size) : std::vector<std::uint8_t>()});
 }
 
 // The before-images of a stretch about to be written: in an exclusive open
@@ -347,7 +358,7 @@ std::int64_t Journal::lengthBefore(Staged& staged, int file)
     if (originalLength_[file]) return *originalLength_[file];
     for (const auto& [which, recorded] : staged.lengths)
         if (which == file) return recorded;
-    std::int64_t length = targets_[file]->size();
+    std::int64_t length = lengthNow_[file] ? *lengthNow_[file] : targets_[file]->size();
     mustRead(length >= 0);
     appendRecord(staged.records, nonce_, file, journalrecord::OriginalLength, length, nullptr, 0);
     ++staged.count;
@@ -363,12 +374,16 @@ std::int64_t Journal::lengthBefore(Staged& staged, int file)
 // recorded byte costs its checksum. A block left out holds what it held
 // before the write-back, written or not, so it needs no record now or
 // later.
-void Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after)
+void Journal::stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after,
+                    const std::uint8_t* before)
 {
     to = std::min(to, lengthBefore(staged, file));
     for (const auto& [start, end] : uncovered(covered_[file], from, to)) {
         std::vector<std::uint8_t> image(static_cast<std::size_t>(end - start));
-        mustRead(readExact(*targets_[file], start, image.data(), end - start));
+        if (before)
+            std::memcpy(image.data(), before + (start - from), image.size());
+        else
+            mustRead(readExact(*targets_[file], start, image.data(), end - start));
         for (const auto& [first, last] : changedRuns(image, start, after ? after + (start - from) : nullptr)) {
             appendRecord(staged.records, nonce_, file, journalrecord::BeforeImage, first, image.data() + (first - start),
                          last - first);
@@ -487,12 +502,17 @@ std::vector<Journal::Pending> Journal::joinedPendingWrites()
         if (!joined.empty() && joined.back().file == write.file) {
             Pending& last = joined.back();
             const auto end = last.offset + static_cast<std::int64_t>(last.bytes.size());
+            const bool bothKnown = !last.before.empty() && !write.before.empty();
             if (write.offset == end) {
                 last.bytes.insert(last.bytes.end(), write.bytes.begin(), write.bytes.end());
+                if (bothKnown) last.before.insert(last.before.end(), write.before.begin(), write.before.end());
+                else last.before.clear();
                 continue;
             }
             if (write.offset + static_cast<std::int64_t>(write.bytes.size()) == last.offset) {
                 write.bytes.insert(write.bytes.end(), last.bytes.begin(), last.bytes.end());
+                if (bothKnown) write.before.insert(write.before.end(), last.before.begin(), last.before.end());
+                else write.before.clear();
                 last = std::move(write);
                 continue;
             }
@@ -500,7 +520,27 @@ std::vector<Journal::Pending> Journal::joinedPendingWrites()
         joined.push_back(std::move(write));
     }
     pending_.clear();
+    keepOnlyLoneBeforeImages(joined);
     return joined;
+}
+
+// Where two writes of one write-back overlap, the later one's caller saw the
+// earlier one's bytes as the file's, which the file does not hold yet: both
+// are recorded from the file instead.
+void Journal::keepOnlyLoneBeforeImages(std::vector<Pending>& pending)
+{
+    for (std::size_t one = 0; one < pending.size(); ++one)
+        for (std::size_t other = one + 1; other < pending.size(); ++other) {
+            Pending& left = pending[one];
+            Pending& right = pending[other];
+            if (left.file != right.file) continue;
+            const auto leftEnd = left.offset + static_cast<std::int64_t>(left.bytes.size());
+            const auto rightEnd = right.offset + static_cast<std::int64_t>(right.bytes.size());
+            if (left.offset < rightEnd && right.offset < leftEnd) {
+                left.before.clear();
+                right.before.clear();
+            }
+        }
 }
 
 // The write-back's writes, recorded with one flush of the journal and then
@@ -512,12 +552,14 @@ void Journal::makePendingWrites()
     Staged staged;
     for (const Pending& write : pending)
         stage(staged, write.file, write.offset, write.offset + static_cast<std::int64_t>(write.bytes.size()),
-              write.bytes.data());
+              write.bytes.data(), write.before.empty() ? nullptr : write.before.data());
     record(staged);
     for (const Pending& write : pending) {
         written_[write.file] = true;
-        mustWrite(*targets_[write.file], writeExact(*targets_[write.file], write.offset, write.bytes.data(),
-                                                    static_cast<std::int64_t>(write.bytes.size())));
+        const auto end = write.offset + static_cast<std::int64_t>(write.bytes.size());
+        mustWrite(*targets_[write.file],
+                  writeExact(*targets_[write.file], write.offset, write.bytes.data(), end - write.offset));
+        reach_[write.file] = std::max(reach_[write.file], end);
     }
 }
 
@@ -537,6 +579,11 @@ void Journal::commit()
             if (written_[file] && targets_[file]) mustWrite(*targets_[file], targets_[file]->flush());
         retire();
     }
+    for (int file = 0; sharing_ == Sharing::Shared && file < JournaledFiles; ++file)
+        if (written_[file] && originalLength_[file] && !cut_[file])
+            lengthNow_[file] = std::max(*originalLength_[file], reach_[file]);
+        else if (written_[file] || cut_[file])
+            lengthNow_[file].reset();
     forget();
 }
 
@@ -551,6 +598,8 @@ void Journal::forget()
     for (auto& stretches : covered_) stretches.clear();
     originalLength_.fill(std::nullopt);
     written_.fill(false);
+    reach_.fill(0);
+    cut_.fill(false);
     pending_.clear();
 }
 
@@ -564,6 +613,7 @@ void Journal::rollBack() noexcept
     }
     state_ = State::Clean;
     forget();
+    othersMayHaveWritten();
     if (!onDisk) return;
     try {
         if (putBackOwnHeader() && rollBackJournal(files_, names_.journal, names_.data, targets_)) {
@@ -584,6 +634,7 @@ bool Journal::recoverIfHot()
     }
     state_ = State::Clean;
     forget();
+    othersMayHaveWritten();
     bool done = false;
     try {
         done = putBackOwnHeader() && rollBackJournal(files_, names_.journal, names_.data, targets_);

@@ -91,8 +91,19 @@
 //      power cut to roll back a write-back that had returned. Records the
 //      spare still holds never check out under the next journal's header,
 //      whose nonce differs.
+// So a write-through post in a shared open flushes six times when the spare
+// is there (from the second post of a handle on): the spare with its records
+// and header, the folder after it is renamed into place, each of the three
+// table files, and the folder after the journal is renamed back; a post that
+// makes a new journal flushes it twice and the folder once instead of the
+// first two.
 // Rolling back flushes the table files in either mode before the journal
 // goes: it is rare, and it must not leave a table half put back.
+// A before-image is read from the table file, unless the write-back's write
+// came with the bytes it overwrites (File::writeAtOver: the index of a
+// shared open knows what the file holds of each page it wrote or read since
+// the last change check) and no other write of the same write-back overlaps
+// it: those bytes are then what a read would find.
 // An exclusive open groups the writes of evicted buffers into stretches of
 // 65536 bytes, so that a long generation records each part of a file once
 // and flushes the journal once per stretch rather than once per buffer; a
@@ -208,6 +219,9 @@ public:
     // Says whether there was one. Fails when it cannot be rolled back.
     bool recoverIfHot();
     bool exists() { return files_.exists(names_.journal); }
+    // Another copy may have written the table since this one's last
+    // write-back: the lengths it knew of the files are no longer sure.
+    void othersMayHaveWritten() { lengthNow_.fill(std::nullopt); }
 
 private:
     class Files;
@@ -217,6 +231,7 @@ private:
         int file;
         std::int64_t offset;
         std::vector<std::uint8_t> bytes;
+        std::vector<std::uint8_t> before;  // what the file holds there, empty when the caller did not say
     };
     struct Staged {
         std::vector<std::uint8_t> records;
@@ -231,18 +246,20 @@ private:
     bool deferring() const { return state_ == State::Deferring || state_ == State::DeferringRecorded; }
     bool covers() const { return deferring() || sharing_ == Sharing::Exclusive; }
     bool succeeds(const std::function<void()>& step);
-    void defer(int file, std::int64_t offset, const void* data, std::int64_t size);
+    void defer(int file, std::int64_t offset, const void* data, std::int64_t size, const void* before = nullptr);
     void beforeWrite(int file, std::int64_t offset, std::int64_t size);
     void beforeCut(int file, std::int64_t size);
     void makePendingWrites();
 
     void markRecorded();
     void endDeferring();
-    void stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after = nullptr);
+    void stage(Staged& staged, int file, std::int64_t from, std::int64_t to, const std::uint8_t* after = nullptr,
+               const std::uint8_t* before = nullptr);
     std::int64_t lengthBefore(Staged& staged, int file);
     void record(const Staged& staged);
     bool flushFolder();
     std::vector<Pending> joinedPendingWrites();
+    static void keepOnlyLoneBeforeImages(std::vector<Pending>& pending);
     void createFile(const std::vector<std::uint8_t>& records, std::int32_t count);
     bool reuseSpare(const std::vector<std::uint8_t>& content);
     void retire();
@@ -267,6 +284,12 @@ private:
     std::int64_t bytes_ = 0;
     std::array<std::map<std::int64_t, std::int64_t>, JournaledFiles> covered_;  // start -> end
     std::array<std::optional<std::int64_t>, JournaledFiles> originalLength_;
+    // In a shared open, each file's length after this handle's last
+    // write-back, while no other copy can have changed it: the length a
+    // write-back records then needs no call to the file.
+    std::array<std::optional<std::int64_t>, JournaledFiles> lengthNow_;
+    std::array<std::int64_t, JournaledFiles> reach_{};  // the end of the present write-back's writes
+    std::array<bool, JournaledFiles> cut_{};            // a file the present write-back cut
     std::array<bool, JournaledFiles> written_{};
     std::vector<Pending> pending_;
     int failure_ = 0;  // errno of the journal's last failed write, for the table files' calls

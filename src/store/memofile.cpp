@@ -61,6 +61,7 @@ std::unique_ptr<MemoFile> MemoFile::open(FileSystem& files, const Settings& sett
     std::uint8_t image[MemoHeaderSize];
     memo->readFromDisk(0, image, MemoHeaderSize);
     memo->header_ = decodeMemoHeader(image);
+    memo->headerOnDisk_.assign(image, image + MemoHeaderSize);
     if (memo->header_.version != MemoFormatVersion) throw StoreError(messages::notCorrectVersion(memo->name_));
     return memo;
 }
@@ -96,7 +97,8 @@ void MemoFile::writeHeader()
     std::uint8_t image[MemoHeaderSize];
     encodeMemoHeader(header_, image);
     undo_.noteHeaderWrite();
-    writeOrFail(*file_, 0, image, MemoHeaderSize, name_);
+    writeOrFail(*file_, 0, image, MemoHeaderSize, name_, headerOnDisk_.empty() ? nullptr : headerOnDisk_.data());
+    headerOnDisk_.assign(image, image + MemoHeaderSize);
     headerChanged_ = false;
 }
 
@@ -332,6 +334,7 @@ void MemoFile::endOperation() { cache_.endOperation(); }
 
 void MemoFile::rollBack() noexcept
 {
+    headerOnDisk_.clear();  // the journal's rollback put back what the write-back wrote
     undo_.rollBack(
         cache_,
         [this](std::int64_t unit, const std::uint8_t* image) {
@@ -381,6 +384,7 @@ bool MemoFile::refreshIfChanged(bool force)
     std::uint8_t image[MemoHeaderSize];
     readFromDisk(0, image, MemoHeaderSize);
     header_ = decodeMemoHeader(image);
+    headerOnDisk_.assign(image, image + MemoHeaderSize);
     fileLength_ = sizeOrFail(*file_, name_);
     cache_.dropUnchanged();
     return true;

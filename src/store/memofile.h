@@ -186,6 +186,7 @@ private:
     std::uint32_t blockSize_;
     bool repair_;
     MemoHeader header_;
+    std::vector<std::uint8_t> headerOnDisk_;  // the header as the file was last seen to hold it; empty: not known
     bool headerChanged_ = false;
     std::int64_t fileLength_ = 0;
     BufferCache cache_;

@@ -6,11 +6,12 @@
 
 namespace store {
 
-PageCache::PageCache(std::string dataFileName, Reader reader, Writer writer, int buffers)
+PageCache::PageCache(std::string dataFileName, Reader reader, Writer writer, int buffers, bool keepsDiskImages)
     : dataFileName_(std::move(dataFileName)),
       reader_(std::move(reader)),
       writer_(std::move(writer)),
-      capacity_(std::max(buffers, 1))
+      capacity_(std::max(buffers, 1)),
+      keepsDiskImages_(keepsDiskImages)
 {
 }
 
@@ -21,7 +22,8 @@ IndexPage& PageCache::pin(std::int32_t offset)
         return pinBuffer(*cached);
     }
     Buffer& buffer = freeBuffer();
-    reader_(offset, buffer.page);
+    buffer.disk.clear();
+    reader_(offset, buffer.page, keepsDiskImages_ ? &buffer.disk : nullptr);
     buffer.used = true;
     buffer.changed = false;
     cached_[offset] = &buffer;
@@ -33,6 +35,7 @@ IndexPage& PageCache::pinNew(std::int32_t offset)
     Buffer& buffer = freeBuffer();
     buffer.page = IndexPage();
     buffer.page.offset = offset;
+    buffer.disk.clear();
     buffer.used = true;
     buffer.changed = true;
     cached_[offset] = &buffer;
@@ -88,6 +91,23 @@ int PageCache::pinCount(std::int32_t offset) const
 {
     const Buffer* buffer = bufferOf(offset);
     return buffer ? buffer->pins : 0;
+}
+
+const std::vector<std::uint8_t>* PageCache::diskImage(std::int32_t offset) const
+{
+    const Buffer* buffer = bufferOf(offset);
+    return buffer && !buffer->disk.empty() ? &buffer->disk : nullptr;
+}
+
+void PageCache::setDiskImage(std::int32_t offset, const std::uint8_t* image, std::size_t size)
+{
+    Buffer* buffer = bufferOf(offset);
+    if (keepsDiskImages_ && buffer) buffer->disk.assign(image, image + size);
+}
+
+void PageCache::forgetDiskImages()
+{
+    for (Buffer& buffer : buffers_) buffer.disk.clear();
 }
 
 PageCache::Buffer* PageCache::bufferOf(std::int32_t offset)

@@ -9,6 +9,11 @@
 // or a page needed while every buffer is pinned, fails with "Index page
 // buffers corrupt in data file ...". Descending through a cycle of corrupt
 // page links therefore ends with that failure rather than going on forever.
+//
+// A cache that keeps disk images holds, beside each page read or written,
+// the bytes the file has for it, so that a write can leave out what did not
+// change; the owner forgets them all when the file may no longer hold them
+// (a write-back rolled back).
 
 #include "store/indexpage.h"
 
@@ -26,12 +31,14 @@ public:
     static constexpr int Buffers = 31;
     static constexpr int MaxPins = 64;
 
-    // reader fills a buffer with the page at an offset; writer stores a
-    // changed page. Both fail by throwing.
-    using Reader = std::function<void(std::int32_t offset, IndexPage& page)>;
+    // reader fills a buffer with the page at an offset, and disk, when not
+    // null, with the page's bytes as read; writer stores a changed page. Both
+    // fail by throwing.
+    using Reader = std::function<void(std::int32_t offset, IndexPage& page, std::vector<std::uint8_t>* disk)>;
     using Writer = std::function<void(const IndexPage& page)>;
 
-    PageCache(std::string dataFileName, Reader reader, Writer writer, int buffers = Buffers);
+    PageCache(std::string dataFileName, Reader reader, Writer writer, int buffers = Buffers,
+              bool keepsDiskImages = false);
 
     // The page at offset, read unless cached, pinned once more.
     IndexPage& pin(std::int32_t offset);
@@ -52,6 +59,11 @@ public:
     std::vector<const IndexPage*> changedPages() const;
     int pinCount(std::int32_t offset) const;
 
+    // The bytes the file holds for a cached page, null when not known.
+    const std::vector<std::uint8_t>* diskImage(std::int32_t offset) const;
+    void setDiskImage(std::int32_t offset, const std::uint8_t* image, std::size_t size);
+    void forgetDiskImages();
+
 private:
     struct Buffer {
         IndexPage page;
@@ -59,6 +71,7 @@ private:
         bool changed = false;
         int pins = 0;
         std::uint64_t lastUse = 0;
+        std::vector<std::uint8_t> disk;  // empty: not known
     };
 
     Buffer* bufferOf(std::int32_t offset);
@@ -71,6 +84,7 @@ private:
     Reader reader_;
     Writer writer_;
     int capacity_;
+    bool keepsDiskImages_;
     std::deque<Buffer> buffers_;  // a deque, so that pages handed out stay where they are as it grows
     std::unordered_map<std::int32_t, Buffer*> cached_;  // by page offset
     std::uint64_t clock_ = 0;

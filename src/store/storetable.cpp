@@ -648,6 +648,7 @@ void StoreTable::refreshAfterOthers(Open& state, bool force)
     bool index = force || state.indexes->file().refreshIfChanged();
     if (force) state.indexes->file().dropCache();
     if (!(data || memo || index)) return;
+    state.data->othersWrote();
     forgetPlaces(state);
     if (!state.hasRow) return;
     std::optional<Position> found;

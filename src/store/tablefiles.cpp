@@ -47,9 +47,9 @@ std::string writeFailure(const File& file, const std::string& dataFileName)
 }
 
 void writeOrFail(File& file, std::int64_t offset, const void* data, std::int64_t size,
-                 const std::string& dataFileName)
+                 const std::string& dataFileName, const void* before)
 {
-    if (!writeExact(file, offset, data, size)) throw StoreError(writeFailure(file, dataFileName));
+    if (file.writeAtOver(offset, data, size, before) != size) throw StoreError(writeFailure(file, dataFileName));
 }
 
 void truncateOrFail(File& file, std::int64_t size, const std::string& dataFileName)

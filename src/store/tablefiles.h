@@ -56,8 +56,9 @@ std::unique_ptr<File> openTableFile(FileSystem& files, const std::string& path, 
 void readOrFail(File& file, std::int64_t offset, void* data, std::int64_t size, const std::string& dataFileName);
 // The message of a failed write or cut: a full disk says so.
 std::string writeFailure(const File& file, const std::string& dataFileName);
+// before: what the file holds there, when the caller knows (File::writeAtOver).
 void writeOrFail(File& file, std::int64_t offset, const void* data, std::int64_t size,
-                 const std::string& dataFileName);
+                 const std::string& dataFileName, const void* before = nullptr);
 void truncateOrFail(File& file, std::int64_t size, const std::string& dataFileName);
 std::int64_t sizeOrFail(File& file, const std::string& dataFileName);
 

@@ -12,12 +12,13 @@ std::unique_ptr<RowIndexes> TableIndexes::open(const IndexOpenRequest& request)
     std::unique_ptr<File> file = openTableFile(request.files, request.path, request.dataFileName, request.access,
                                                request.mode);
     return std::make_unique<TableIndexes>(std::move(file), request.dataFileName, request.columns, locale,
-                                          request.mode.indexPageBuffers);
+                                          request.mode.indexPageBuffers, request.mode.sharing == Sharing::Shared);
 }
 
 TableIndexes::TableIndexes(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-                           TableLocale locale, int pageBuffers)
-    : file_(std::move(file), std::move(dataFileName), std::move(columns), std::move(locale), pageBuffers)
+                           TableLocale locale, int pageBuffers, bool partialWrites)
+    : file_(std::move(file), std::move(dataFileName), std::move(columns), std::move(locale), pageBuffers,
+            partialWrites)
 {
 }
 

@@ -35,7 +35,7 @@ namespace store {
 class TableIndexes final : public RowIndexes {
 public:
     TableIndexes(std::unique_ptr<File> file, std::string dataFileName, std::vector<Column> columns,
-                 TableLocale locale = TableLocale(), int pageBuffers = 0);
+                 TableLocale locale = TableLocale(), int pageBuffers = 0, bool partialWrites = false);
 
     // The opener the data file uses for its table's index file.
     static std::unique_ptr<RowIndexes> open(const IndexOpenRequest& request);

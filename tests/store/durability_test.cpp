@@ -3,6 +3,7 @@
 // at each of the journal's durability points, in their order.
 
 #include "store/storetable.h"
+#include "store/indexheader.h"
 #include "store/journal.h"
 #include "store/tablecheck.h"
 #include "support/faultyfilesystem.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 
 using namespace store;
 using namespace testing_support;
@@ -174,6 +177,136 @@ TEST_F(SharedPostDurability, WritesThatFollowOneAnotherInAFileBecomeOne)
     auto data = openTable(path);
     EXPECT_EQ(checkIndexFile(*data), std::vector<std::string>{});
     EXPECT_EQ(checkDataFile(*data), std::vector<std::string>{});
+}
+
+
+// The bytes read from and written to each file opened, passed on to the real file system.
+class Transfers final : public FileSystem {
+public:
+    struct Bytes {
+        std::int64_t read = 0;
+        std::int64_t written = 0;
+    };
+    std::map<std::string, Bytes> of;
+
+    std::unique_ptr<File> open(const std::string& path, Access access, Sharing sharing, bool writeThrough,
+                               OpenStatus& status) override
+    {
+        auto inner = systemFileSystem().open(path, access, sharing, writeThrough, status);
+        return inner ? std::make_unique<Counted>(std::move(inner), of[path]) : nullptr;
+    }
+    std::unique_ptr<File> create(const std::string& path, OpenStatus& status) override
+    {
+        return systemFileSystem().create(path, status);
+    }
+    bool exists(const std::string& path) override { return systemFileSystem().exists(path); }
+    bool isReadOnly(const std::string& path) override { return systemFileSystem().isReadOnly(path); }
+    bool remove(const std::string& path) override { return systemFileSystem().remove(path); }
+    bool rename(const std::string& from, const std::string& to) override { return systemFileSystem().rename(from, to); }
+
+private:
+    struct Counted final : File {
+        Counted(std::unique_ptr<File> inner, Bytes& bytes) : inner_(std::move(inner)), bytes_(bytes) {}
+        std::int64_t readAt(std::int64_t at, void* data, std::int64_t size) override
+        {
+            return bytes_.read += size, inner_->readAt(at, data, size);
+        }
+        std::int64_t writeAt(std::int64_t at, const void* data, std::int64_t size) override
+        {
+            return bytes_.written += size, inner_->writeAt(at, data, size);
+        }
+        std::int64_t size() override { return inner_->size(); }
+        bool truncate(std::int64_t size) override { return inner_->truncate(size); }
+        bool flush() override { return inner_->flush(); }
+        LockStatus lock(std::int64_t at, std::int64_t length) override { return inner_->lock(at, length); }
+        bool unlock(std::int64_t at, std::int64_t length) override { return inner_->unlock(at, length); }
+        int lastError() const override { return inner_->lastError(); }
+        std::unique_ptr<File> inner_;
+        Bytes& bytes_;
+    };
+};
+
+// The index pages and header a post changes are written from their first
+// changed byte to their last, not whole: in this small table its pages lie
+// beside the header, and the one write spans little more than one page where
+// whole ones took the header and every page the post changed. The journal
+// takes what they overwrite from the index, which holds it as the file has
+// it, so all the post reads of the index file is its change counter; so
+// too for the headers of the data and memo files.
+TEST_F(SharedPostDurability, APostWritesOfTheIndexOnlyWhatItChangedAndReadsNoneOfItBack)
+{
+    Transfers files;
+    StoreTable table("Results", files);
+    open(table, false);
+    post(table, 1);
+    for (auto& [file, bytes] : files.of) bytes = Transfers::Bytes();
+    post(table, 2);
+    EXPECT_GT(files.of[spare].written, 0);
+    EXPECT_GT(files.of[index].written, 0);
+    EXPECT_LT(files.of[index].written, 2 * IndexPageSize);
+    EXPECT_LT(files.of[index].read, IndexPageSize);
+    EXPECT_LT(files.of[path].read + files.of[memo].read, DataHeaderSize);  // nor of the data and memo headers
+    table.setActive(false);
+    EXPECT_EQ(checkIndexFile(*openTable(path)), std::vector<std::string>{});
+}
+
+// The lengths a post's journal records are those its last post left, while
+// no other copy wrote: no file is asked for its length.
+TEST_F(SharedPostDurability, APostAfterItsOwnAsksNoFileItsLength)
+{
+    FaultyFileSystem counting;
+    StoreTable table("Results", counting);
+    open(table, false);
+    post(table, 1);
+    counting.plan.callsOf.clear();
+    post(table, 2);
+    EXPECT_EQ(counting.plan.callsOf["size"], 0);
+}
+
+// Once another copy has posted, the lengths are asked again: a rollback
+// cuts each file back to what the journal recorded, and a length from
+// before the other copy's post would cut its row off.
+TEST_F(SharedPostDurability, ARolledBackPostAfterAnotherCopysKeepsThatCopysRow)
+{
+    FaultyFileSystem faulty;
+    StoreTable first("Results", faulty);
+    open(first, false);
+    post(first, 1);
+    StoreTable second("Results");
+    open(second, false);
+    post(second, 2);
+    faulty.plan.only = "write";
+    faulty.plan.arm(Fault::Error, 1);  // after the journal's write, the first write of the table
+    EXPECT_ANY_THROW(post(first, 3));
+    faulty.plan.disarm();
+    first.CancelRow();
+    first.setActive(false);
+    second.setActive(false);
+    auto data = openTable(path);
+    EXPECT_EQ(checkDataFile(*data), std::vector<std::string>{});
+    EXPECT_EQ(checkIndexFile(*data), std::vector<std::string>{});
+    EXPECT_EQ(data->slotCount(), 2);
+}
+
+// A post whose write-back failed and was rolled back leaves the disk as it
+// was, whatever the write-back had sent off: the same post again must write
+// all it changes, although its pages come out as those of the failed one.
+TEST_F(SharedPostDurability, APostRepeatedAfterARolledBackOneReachesTheIndexWhole)
+{
+    FaultyFileSystem faulty;
+    StoreTable table("Results", faulty);
+    open(table, false);
+    post(table, 1);
+    faulty.plan.only = "write";
+    faulty.plan.arm(Fault::Error, 0);
+    EXPECT_ANY_THROW(post(table, 2));
+    faulty.plan.disarm();
+    table.CancelRow();
+    post(table, 2);
+    table.setActive(false);
+    auto data = openTable(path);
+    EXPECT_EQ(checkIndexFile(*data), std::vector<std::string>{});
+    EXPECT_EQ(rowCount(), 2);
 }
 
 }  // namespace

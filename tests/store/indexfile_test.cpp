@@ -269,7 +269,7 @@ TEST(IndexFileLimits, TheFileMayNotGrowPastTwoBillionBytes)
 TEST(PageCacheTest, APageIsPinnedAtMostSixtyFourTimesAndAllPinnedBuffersFail)
 {
     int reads = 0;
-    PageCache cache("t.dat", [&](std::int32_t offset, IndexPage& page) { page.offset = offset, ++reads; },
+    PageCache cache("t.dat", [&](std::int32_t offset, IndexPage& page, std::vector<std::uint8_t>*) { page.offset = offset, ++reads; },
                     [](const IndexPage&) {});
     for (int i = 0; i < PageCache::MaxPins; ++i) cache.pin(4096);
     EXPECT_EQ(reads, 1);
@@ -281,7 +281,7 @@ TEST(PageCacheTest, APageIsPinnedAtMostSixtyFourTimesAndAllPinnedBuffersFail)
 TEST(PageCacheTest, TheLeastRecentlyUsedBufferIsReusedAndWrittenBackWhenChanged)
 {
     std::vector<std::int32_t> written;
-    PageCache cache("t.dat", [](std::int32_t offset, IndexPage& page) { page.offset = offset; },
+    PageCache cache("t.dat", [](std::int32_t offset, IndexPage& page, std::vector<std::uint8_t>*) { page.offset = offset; },
                     [&](const IndexPage& page) { written.push_back(page.offset); });
     for (int i = 0; i < PageCache::Buffers; ++i) {
         cache.pin(4096 * (i + 1));

@@ -37,6 +37,15 @@ public:
     // Writes size bytes at offset. Returns the count written, which is less
     // than size when the disk is full, or -1 on an error.
     virtual std::int64_t writeAt(std::int64_t offset, const void* data, std::int64_t size) = 0;
+    // As writeAt, told what the file holds there now (size bytes): a layer
+    // that records what a write overwrites need not read it back. The caller
+    // must know those bytes, as a cache does whose file no one else wrote
+    // since it read or wrote them. Other layers ignore them.
+    virtual std::int64_t writeAtOver(std::int64_t offset, const void* data, std::int64_t size, const void* before)
+    {
+        (void)before;
+        return writeAt(offset, data, size);
+    }
     // The length of the file, or -1 on an error.
     virtual std::int64_t size() = 0;
     virtual bool truncate(std::int64_t size) = 0;
