@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store against the embedded SQL database an engineer would reach for
 // instead, on the results table's own workloads: the same rows (110,000, each
 // with a 300-byte error log), the same four indexes (NAME without regard to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The classifier of field errors over 100,000 results' worth of fields: each
 // result a five-minute numeric run of 10 records of 25 fields, one field in
 // twenty keyed with a slip (a swap, a drop, a double or a wrong key). And the

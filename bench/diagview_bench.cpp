@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Diagnosis of this view" over 100,000 stored results: every result in
 // view summed, in a folder where each result has its diagnosis row, with and
 // without the numeric filter, and in an older folder without diagnosis.dat,

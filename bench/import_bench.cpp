@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Importing the largest invoice file an employer may bring, 1,900 rows:
 // reading and checking the CSV, then replacing the rows of invsort.dat under
 // an exclusive hold, the sort key, date, invoice number and amount drawn and

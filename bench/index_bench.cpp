@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page reads of the index file's three ways of reading an order, on tables of
 // growing size: RowNumber (the rank of a row) and a seek by key read only the
 // pages on one root-to-leaf path, so their reads grow with the depth of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What sharing costs: the time and the file calls (each one system call:
 // pread, pwrite, fstat, fcntl, rename, ...) of posting a results row in a
 // shared open, where every post takes the write lock, records the blocks its

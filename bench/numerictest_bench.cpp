@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One keystroke in the numeric test window, as the testee makes it: key
 // down, the character, key up, with auto-advance on, the window repainting
 // after each. Over 10,000 keys (80 records of 25 five-digit values, every

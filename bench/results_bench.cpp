@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results window over 100,000 stored results: opening it (the table
 // opened and the grid's rows read), changing the order, changing the filter,
 // moving the current row one down with and without a filter, and scrolling

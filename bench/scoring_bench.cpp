@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scoring a full run, the source reads from the test table included: the
 // largest alphanumeric run (1,900 records of 7 fields, invsort.dat in its
 // idxkey order) and the largest numeric run (200 records of 25 fields), each

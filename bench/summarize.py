@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Median and spread of the comparison benchmark's figures over several runs.
 
 usage: summarize.py run1.json run2.json ...   (each from --benchmark_format=json)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Syncs of 100,000 stored results into a server of the benchmark's own:
 // into an empty database, then again with nothing new. Prints the times.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The entry functions of the store's fuzz targets, shared by the libFuzzer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libFuzzer program of one target, chosen by MOVARA_FUZZ_TARGET.
 
 #include "fuzztargets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpus of the fuzz targets: the shipped tables' schemas
 // made into tables, one of them with rows, deleted rows and memo values; the
 // journals of a change and of a delete; filter expressions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds every file of a corpus folder to one fuzz target's entry function,
 // as the libFuzzer program would: the corpus replayed as a plain test.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the store's libFuzzer programs (clang, ASan and UBSan) in
 # build-fuzz/ and runs each for the given seconds (default 600), starting
 # from the checked-in seeds; what a run adds to the corpus stays in

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts Movara from a folder the user can write. The program keeps its tables
 # beside itself, and its installed folder is read-only, so the launcher keeps
 # a copy of that folder where the user (or a test centre) names it and runs

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program folder (build/program) and every test in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."

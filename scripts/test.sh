@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up the machine, builds and runs every test: the whole build, then the
 # store and its tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // maketables: puts the tables the program ships with into its program
 // folder, each only where it is not there yet, so a rebuild never touches a
 // table in use.

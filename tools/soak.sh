@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The store's soak: eight copies share one results table for MINUTES
 # (default 10): three post rows, two change and delete them, three walk every
 # order. Every few seconds one copy, chosen at random, is killed and a new

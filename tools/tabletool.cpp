@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabletool: makes, fills, shows and checks tables of the store.
 //
 //   tabletool create SCHEMA.json TABLE.dat   make an empty table from a schema file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/udbfuncs.h"
 
 #include "config/programstate.h"

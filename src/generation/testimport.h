@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // An employer's own test content, read from CSV files (csvreader.h), checked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Rows as comma-separated values (RFC 4180): one record per line, each line

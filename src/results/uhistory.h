@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A testee's history: for one name, a line chart of net KPH (left scale) and

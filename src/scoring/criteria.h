@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Pass criteria: per test kind a minimum net KPH and a minimum accuracy, each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What kind of mistakes a testee makes: each wrong field is aligned with its

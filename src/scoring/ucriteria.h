@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The pass criteria dialog: per test kind a minimum net KPH and a minimum

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The result report window: a read-only, fixed-pitch text pane with Close and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A bounded cache of equal-sized buffers, each holding one unit of a file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The index file (.IDX) of a table: the header page (indexheader.h) and the

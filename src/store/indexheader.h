@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The header page of an index file (.IDX), the first 4096 bytes of the file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The memo file (.BLB): values of memo and binary columns, which do not fit

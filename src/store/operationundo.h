@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The rollback bookkeeping of a file whose units (row slots, memo blocks)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The page buffers of one index: at most 31 decoded pages, or as many as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // movara-sync: copies the results of a program folder to the organisation's
 // PostgreSQL server, and reports from it. Exit status: 0 everything sent, 1
 // the server could not be reached or refused the work (nothing is lost: the

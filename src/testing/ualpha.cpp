@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "testing/ualpha.h"
 
 Talphatestform::Talphatestform(PasswordGate gate, Clock& clock, QWidget* parent)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "testing/ualpphanum.h"
 
 Talphanumerictestform::Talphanumerictestform(PasswordGate gate, Clock& clock, QWidget* parent)

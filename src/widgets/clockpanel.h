@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A digital clock: the time of day with seconds in 12-hour form and without a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Forces the Num Lock toggle on, so the numeric keypad types digits. Only an

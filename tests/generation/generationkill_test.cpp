@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program killed at random moments while a generation holds its table
 // exclusively, with real processes: the exclusive cache writes pages back
 // while it runs, and the journal must leave the table as before the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the table operations of the two generations, as the generation
 // windows do, over and over in a process of its own, so that tests can kill
 // an exclusive writer in the middle of one: "numeric TABLE.dat COUNT" empties

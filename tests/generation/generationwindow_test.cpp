@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two test generation windows run against real tables in a fresh folder:
 // what they write, what they leave alone, how they meet a table another
 // process holds and a failure part way, and pictures of both mid-run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Holds a table open in a process of its own, so that tests can meet
 // a table another copy of the program is using: opens the table named by its
 // first argument, prints "ready" and keeps it open until its standard input

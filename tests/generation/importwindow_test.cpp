@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The import window against real tables in a fresh folder: a file with a
 // problem changes nothing, good files land whole and pass the table check,
 // a table another copy holds is refused, the shipped rows come back, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and checking the CSV files of an employer's own tests: every kind
 // of problem named at its line and column, the forms spreadsheets write
 // accepted, and files that are no CSV at all refused.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build folder, unpacks it into a
 # temporary root and tries what a user gets: the launcher, the program run
 # offscreen against a temporary table folder, and the menu entry and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnosis in the results window: the error pane beside the log, from
 // diagnosis.dat or marked as read from the logged fields, and "Diagnosis of
 // this view", whose sums are those of the rows the view shows.

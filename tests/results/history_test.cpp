@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A testee's history over a real results table: the rows of one name (in any
 // letter case, with blanks around it) and no other, charted per kind in date
 // order with the criteria in force, opened from the results window, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printed results list rendered to PDF files and read back with
 // pdftotext -bbox: every text at its column's place to within 1 mm, the
 // masks, the bands of each page, and where the handle stands afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results window over a real results table in a fresh folder: its look,
 // its order and filter and their keeping between openings, the one-result
 // report, the error pane, single and total deletion (also against another

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The classifier of field errors: the kinds of edits it names, the cost of
 // its alignment against an exhaustive search, and the per-key memo.
 

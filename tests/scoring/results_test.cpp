@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results row as the results table receives it, what a failed write
 // leaves, the report's lines, and the source texts the test tables give.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole numeric runs in the test window, keyed with key events until the
 // clock runs out: the results row a real run leaves and the report, a
 // practice run that stores nothing, a real run without its report, and a

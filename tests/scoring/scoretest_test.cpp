@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scoring by the kind table: keystrokes, errors, fields and the log of each
 // kind, on runs set up cell by cell over source rows held in memory.
 

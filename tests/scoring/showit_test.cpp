@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report window and the end of a scored run: the report's text, printing
 // it to PDF pages, print failures, the offer of a PDF where no printer exists,
 // and a results table that another process holds.

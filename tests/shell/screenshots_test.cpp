@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a picture of the main window and of every dialog into the build's
 // screenshots folder, for review by eye.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 cmake_minimum_required(VERSION 3.25)
 # Fails when code outside the store includes a store header that is not in
 # its face (src/store/include/store/); tools/, bench/, the shared test

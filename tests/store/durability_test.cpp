@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a shared post asks of the disk: a table opened without write-through
 // leaves every write to the system's cache, one opened write-through flushes
 // at each of the journal's durability points, in their order.

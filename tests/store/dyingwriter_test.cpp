@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of the program that dies in the middle of a post, at the moment its
 // data file's header has reached the disk: from there on the file layer
 // refuses every call, as it would for a process that is gone, and then its

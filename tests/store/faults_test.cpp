@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A failure at any file call of an append, a change or a delete leaves the
 // table as it was: in memory, where the same handle goes on working, and on
 // disk, where the files still open, check sound and hold the same rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // More page buffers per index for an exclusive open: the same rows inserted
 // in random key order leave the same files, byte for byte, as with the
 // default 31 buffers, which evict pages all along.

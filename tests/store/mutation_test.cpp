@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged data and memo files never crash or hang the store: opening and
 // reading every row either works or fails with one of the store's messages.
 // MOVARA_MUTATIONS sets how many damaged copies are tried (default 1500),

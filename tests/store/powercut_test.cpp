@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power cuts at every mutating call of a write-through table's append,
 // change, delete and emptying, shared and exclusive: whatever the disk keeps
 // of what was not yet flushed, the table left behind opens, checks sound,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/createtable.h"
 #include "store/storetable.h"
 #include "support/tables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two copies of the program on one table, and two handles of one copy: open
 // modes, row locks, the read-only attribute and readers against writers. Each
 // case runs once against a real second process and once against a second

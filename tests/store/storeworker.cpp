@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second (third, ...) copy of the program for the sharing tests: it runs
 // the commands of workercommands.h from stdin, one per line, and prints each
 // answer on stdout. The table stays open until "close", "quit" or the end of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many copies of the program on one results table at once, and one of them
 // killed in the middle of its work. A few seconds each here; for a long soak
 // set MOVARA_STRESS_SECONDS (every worker's running time) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Thousands of random appends, changes and deletes through the table handle,
 // checked against a plain model of the rows: the order of every index walked
 // both ways, row numbers, the row count, and at the end the full file checks.

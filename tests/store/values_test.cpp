@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/storeerror.h"
 #include "store/values.h"
 #include "support/tables.h"

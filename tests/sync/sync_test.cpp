@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Syncs of program folders into a real server of the test's own, through
 // the movara-sync program as a centre runs it.
 

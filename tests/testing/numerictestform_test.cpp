@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numeric test window over a real numeric.dat in a fresh folder: its
 // character filter, auto-advance on the release of a digit key, the field
 // length, the large display, the ways out of a run, and its place in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numeric window on a real X display of its own: Num Lock pressed in a
 // field stays on, and the keypad goes on typing digits. The keys are pressed
 // through the X server's test extension, as a keyboard would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader finds on a shown numeric and alphanumeric test window:
 // every field named by its number, described by the source value shown above
 // it on the record now on screen, and every button named.

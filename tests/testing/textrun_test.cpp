@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole real-mode runs of the alphanumeric and alpha windows, keyed with key
 // events, ended by the countdown, scored, stored in results.dat and reported;
 // each stored row is held against a count of what the test typed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alphanumeric and alpha test windows over a real invsort.dat in a fresh
 // folder, keyed through the windows with key events: their layout and set-up,
 // upper case, the masked fields' blank rules, auto-advance on text changes,

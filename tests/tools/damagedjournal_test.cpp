@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A journal beside a table that does not check out, or is no file at all:
 // the table tool never hangs on it, never applies part of it, never removes
 // it while reading, and repair sets it aside and leaves a table verify

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four shipped tables as the build makes them, and the sequences in
 // which the program uses them, each on a fresh copy.
 

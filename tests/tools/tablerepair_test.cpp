@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabletool repair run as a program on tables damaged on purpose: each comes
 // back verified, with every live row and its memo, and a copy of each file
 // it rewrote.

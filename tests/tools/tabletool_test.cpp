@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabletool run as a program: create, insert, dump, info and verify.
 
 #include "store/storetable.h"

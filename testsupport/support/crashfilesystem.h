@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A FileSystem for tests that stands for a disk losing its power. Every call

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // criteria.dat in the program folder with numeric net 8,000 at 95 %, made

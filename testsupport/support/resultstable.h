@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Results tables for tests and benchmarks: an empty results.dat made from the

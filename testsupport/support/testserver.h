@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A PostgreSQL 15 server of a test's own: a cluster made by initdb in a

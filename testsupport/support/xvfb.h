@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A virtual X server of the test's own: Xvfb started with -displayfd, so that

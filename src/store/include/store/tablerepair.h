@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Repair of a table whose files disagree in ways no rollback can undo (a
