@@ -360,10 +360,11 @@ void ThistoryForm::drawPage(QPainter& painter, const QRectF& area, int page) con
         drawLine(listTexts(history[std::size_t(row)], criteria), top + (row - firstRow + 1) * places.lineHeight);
 }
 
-void ThistoryForm::renderPages(QPrinter& printer) const
+bool ThistoryForm::renderPages(QPrinter& printer) const
 {
     setHistoryPage(printer);
     QPainter painter(&printer);
+    if (!painter.isActive()) return false;  // the output cannot be opened
     const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
     const QRectF page(0, 0, area.width(), area.height());
     const int pages = pageCount(printer, page);
@@ -371,6 +372,7 @@ void ThistoryForm::renderPages(QPrinter& printer) const
         if (number > 0) printer.newPage();
         drawPage(painter, page, number);
     }
+    return painter.end();
 }
 
 bool ThistoryForm::savePdf(const QString& path) const
@@ -379,8 +381,7 @@ bool ThistoryForm::savePdf(const QString& path) const
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     printer.setDocName(titleText().section(QLatin1Char('\n'), 0, 0));
-    renderPages(printer);
-    if (QFileInfo(path).size() > 0) return true;
+    if (renderPages(printer)) return true;
     messages().errorBox(QStringLiteral("Unable to write ") + QDir::toNativeSeparators(path));
     return false;
 }

@@ -44,8 +44,9 @@ public:
     // The pages a drawing into area of device takes, and one of them drawn.
     int pageCount(const QPaintDevice& device, const QRectF& area) const;
     void drawPage(QPainter& painter, const QRectF& area, int page) const;
-    // Every page onto printer, which it sets to the page layout above.
-    void renderPages(QPrinter& printer) const;
+    // Every page onto printer, which it sets to the page layout above; false
+    // when the printer's output could not be opened or finished.
+    bool renderPages(QPrinter& printer) const;
     // False, with the failure shown, when the file cannot be written.
     bool savePdf(const QString& path) const;
     bool savePng(const QString& path) const;
