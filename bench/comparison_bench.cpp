@@ -13,6 +13,8 @@
 // reads, writes, flushes, sizes, locks and names: opens, existence checks,
 // renames and removes), and KB_read and KB_written.
 //
+// The rows a workload writes are made before either side is timed.
+//
 // Durability is matched on both sides: the store writes without syncing
 // against synchronous=OFF, and the store's write-through opens
 // (ForceBufferFlush) against synchronous=FULL. Shared database connections
@@ -182,11 +184,21 @@ private:
     Statement insert_;
 };
 
-void insertRows(Database& db, int first, int count)
+// The rows a workload writes, made before either side is timed, so that
+// the times are of the writing alone.
+std::vector<testing_support::ResultRow> rowsNumbered(int first, int count)
+{
+    std::vector<testing_support::ResultRow> rows;
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int number = first; number < first + count; ++number) rows.push_back(randomResult(number));
+    return rows;
+}
+
+void insertRows(Database& db, const std::vector<testing_support::ResultRow>& rows)
 {
     RowInserter inserter(db);
     db.run("BEGIN");
-    for (int number = first; number < first + count; ++number) inserter.insert(randomResult(number));
+    for (const testing_support::ResultRow& row : rows) inserter.insert(row);
     db.run("COMMIT");
 }
 
@@ -215,9 +227,9 @@ std::unique_ptr<StoreTable> storeTableOf(const std::string& path, bool exclusive
     return table;
 }
 
-void postRows(StoreTable& table, int first, int count)
+void postRows(StoreTable& table, const std::vector<testing_support::ResultRow>& rows)
 {
-    for (int number = first; number < first + count; ++number) testing_support::writeResultRow(table, randomResult(number));
+    for (const testing_support::ResultRow& row : rows) testing_support::writeResultRow(table, row);
 }
 
 // ---- The shared tables ------------------------------------------------------------
@@ -232,11 +244,12 @@ struct Tables {
     Tables()
     {
         testing_support::makeResultsTable(store);
-        postRows(*storeTableOf(store, true), 1, TableRows);
+        const auto rows = rowsNumbered(1, TableRows);
+        postRows(*storeTableOf(store, true), rows);
         Database db(database);
         createResultsDatabase(db);
         db.run("PRAGMA synchronous=OFF");
-        insertRows(db, 1, TableRows);
+        insertRows(db, rows);
     }
 };
 
@@ -292,18 +305,18 @@ void sharedPost(benchmark::State& state, bool synced)
     Tables& shared = tables();
     const int posts = synced ? 200 : 2000;
     for (auto _ : state) {
+        const auto rows = rowsNumbered(shared.nextRow, posts);
         bench_support::CountingFileSystem counting;
         auto table = storeTableOf(shared.store, false, synced, 0, counting);
         counting.counts = {};  // the open is not the posts' work
-        double storeSeconds = secondsOf([&] { postRows(*table, shared.nextRow, posts); });
+        double storeSeconds = secondsOf([&] { postRows(*table, rows); });
         reportFileCounts(state, counting.counts, posts);
         table.reset();
         Database db(shared.database);
         db.run(synced ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF");
         RowInserter inserter(db);
         double sqliteSeconds = secondsOf([&] {
-            for (int number = shared.nextRow; number < shared.nextRow + posts; ++number)
-                inserter.insert(randomResult(number));
+            for (const testing_support::ResultRow& row : rows) inserter.insert(row);
         });
         shared.nextRow += posts;
         report(state, posts, storeSeconds, sqliteSeconds);
@@ -319,20 +332,21 @@ void BM_ExclusiveBulkInsert(benchmark::State& state)
         testing_support::TempDir dir;
         std::string path = dir.file("bulk.dat");
         testing_support::makeResultsTable(path);
+        const auto rows = rowsNumbered(1, BulkRows);
         double storeSeconds = secondsOf([&] {
             auto table = std::make_unique<StoreTable>("resultsdb");
             table->setTableName(path);
             table->setExclusive(true);
             table->setExclusiveIndexBuffers(BulkIndexBuffers);
             table->setActive(true);
-            postRows(*table, 1, BulkRows);
+            postRows(*table, rows);
             table->setActive(false);
         });
         double sqliteSeconds = secondsOf([&] {
             Database db(dir.file("bulk.db"));
             createResultsDatabase(db);
             db.run("PRAGMA synchronous=OFF");
-            insertRows(db, 1, BulkRows);
+            insertRows(db, rows);
         });
         report(state, BulkRows, storeSeconds, sqliteSeconds);
         // At most, as the buffers are made only as pages are needed.

@@ -485,11 +485,17 @@ void Journal::record(const Staged& staged)
 }
 
 // The journal's name in the folder, so that it survives a power cut too.
+// The folder stays open for the handle's later write-backs, each of which
+// flushes it twice; one whose flush failed is opened afresh next time.
 bool Journal::flushFolder()
 {
-    OpenStatus status = OpenStatus::Ok;
-    auto folder = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
-    return folder && folder->flush();
+    if (!folder_) {
+        OpenStatus status = OpenStatus::Ok;
+        folder_ = files_.open(folderOf(names_.journal), Access::ReadOnly, Sharing::Shared, false, status);
+    }
+    if (folder_ && folder_->flush()) return true;
+    folder_.reset();
+    return false;
 }
 
 // Writes that follow one another in the same file, either just after or just

@@ -97,7 +97,20 @@
 // and header, the folder after it is renamed into place, each of the three
 // table files, and the folder after the journal is renamed back; a post that
 // makes a new journal flushes it twice and the folder once instead of the
-// first two.
+// first two. Six is as few as these points allow: the journal's records
+// must be on the disk under its live name before a table byte is written
+// (two flushes, whichever way the name is made: a header written after its
+// records, or a rename), each of the three files needs its own flush, and
+// the journal's end must be on the disk before the post returns. The
+// folder stays open between write-backs for its flushes.
+// The spare is told from a hot journal by its name alone: only the journal's
+// name (.JNL) is ever rolled back, and a spare's bytes count for nothing
+// until a write-back has written a new header over them and renamed it. The
+// spare is opened by its name at each write-back rather than kept open: the
+// close of another copy's handle removes it, and on a network share a file
+// removed while open lives on under another name with its link count
+// intact, so a handle kept open could not tell that it no longer writes the
+// spare.
 // Rolling back flushes the table files in either mode before the journal
 // goes: it is rare, and it must not leave a table half put back.
 // A before-image is read from the table file, unless the write-back's write
@@ -279,6 +292,7 @@ private:
     std::array<File*, JournaledFiles> targets_{};
 
     std::unique_ptr<File> file_;  // open while it holds records of the present write-back
+    std::unique_ptr<File> folder_;  // the table's folder, once a write-back through to the disk flushed it
     State state_ = State::Clean;
     std::uint32_t nonce_;  // of the journal the present write-back writes
     std::int32_t count_ = 0;

@@ -127,6 +127,8 @@ TEST_F(SharedPostDurability, AWriteThroughPostFlushesTheJournalBeforeTheTableAnd
         EXPECT_EQ(std::count_if(trace.begin(), trace.end(),
                                 [](const std::string& call) { return call.starts_with("flush "); }),
                   number == 1 ? 7 : 6);
+        // The folder, opened for the first post's flushes, stays open.
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), "open " + dir.path().string()), number == 1 ? 1 : 0);
     }
     table.setActive(false);
     EXPECT_FALSE(systemFileSystem().exists(spare));
