@@ -169,12 +169,37 @@ void IndexFile::forgetDiskImages()
     headerOnDisk_.clear();
 }
 
+namespace {
+
+// The bounds of what differs between two images of the same length: a post
+// changes a few stretches of pages that are mostly as they were, so the
+// like parts are passed over a block at a time.
+constexpr std::size_t CompareBlock = 64;
+
+std::size_t firstDifference(const std::uint8_t* one, const std::uint8_t* other, std::size_t from, std::size_t end)
+{
+    while (end - from >= CompareBlock && std::memcmp(one + from, other + from, CompareBlock) == 0) from += CompareBlock;
+    while (from < end && one[from] == other[from]) ++from;
+    return from;
+}
+
+std::size_t endOfDifference(const std::uint8_t* one, const std::uint8_t* other, std::size_t from, std::size_t end)
+{
+    while (end - from >= CompareBlock &&
+           std::memcmp(one + end - CompareBlock, other + end - CompareBlock, CompareBlock) == 0)
+        end -= CompareBlock;
+    while (end > from && one[end - 1] == other[end - 1]) --end;
+    return end;
+}
+
+}  // namespace
+
 void IndexFile::writeChanged(std::int64_t offset, const std::vector<std::uint8_t>& image, const std::uint8_t* disk)
 {
     std::size_t first = 0, end = image.size();
     if (disk) {
-        while (first < end && image[first] == disk[first]) ++first;
-        while (end > first && image[end - 1] == disk[end - 1]) --end;
+        first = firstDifference(image.data(), disk, first, end);
+        end = endOfDifference(image.data(), disk, first, end);
         if (first == end) return;
     }
     const auto size = static_cast<std::int64_t>(end - first);
