@@ -252,6 +252,7 @@ void BufferCache::writeRun(const std::vector<int>& run)
         noteWrite(buffers_[index].unit);
         images.push_back(buffers_[index].data.data());
     }
+    ++runsWritten_;
     writer_(buffers_[run.front()].unit, images);
     for (int index : run) buffers_[index].changed = false;
 }

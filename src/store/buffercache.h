@@ -98,6 +98,9 @@ public:
     int pins(std::int64_t unit) const;
 
     bool hasChanges() const;
+    // Counts the runs written so far: a caller holding images read from the
+    // file before a place() can tell whether that write made them stale.
+    std::uint64_t runsWritten() const { return runsWritten_; }
     void writeBack();
     // Drops every unpinned buffer that holds no change (another process wrote the file).
     void dropUnchanged();
@@ -148,6 +151,7 @@ private:
     UnitPlaces where_;
     int newest_ = -1;
     int oldest_ = -1;
+    std::uint64_t runsWritten_ = 0;
 
     bool journaling_ = false;
     bool wroteNewUnits_ = false;

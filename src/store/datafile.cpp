@@ -454,8 +454,12 @@ const std::uint8_t* DataFile::slotImage(std::int32_t slot)
     staged.resize(static_cast<std::size_t>(count) * size);
     readFromDisk(slotOffset(start), staged.data(), static_cast<std::int64_t>(staged.size()));
     const std::size_t before = static_cast<std::size_t>(slot - start) * size;
+    const std::uint64_t runsWritten = slots_->runsWritten();
     std::uint8_t* wanted = slots_->place(slot);
     fillBuffer(wanted, staged.data() + before);
+    // Making room may have written changed neighbours out and let them go:
+    // what was read for them before that is older than the file now.
+    if (slots_->runsWritten() != runsWritten) return wanted;
     slots_->pin(slot);
     cacheAhead(start, staged.data(), slot - start);
     cacheAhead(slot + 1, staged.data() + before + size, count - (slot - start) - 1);

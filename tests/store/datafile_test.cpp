@@ -501,6 +501,32 @@ TEST_F(SmallTable, SlotsAreReadAheadInRunsOf32767Bytes)
     EXPECT_EQ(guarded, files.plan.calls);  // the locking layer's read lock sits around each read
 }
 
+// A read that must make room by writing a changed slot out must not bring
+// that slot back from what the file held before the write.
+TEST_F(SmallTable, MakingRoomForASlotKeepsTheChangesItWritesOut)
+{
+    {
+        auto data = openTable(path);
+        for (int i = 1; i <= 5; ++i) add(*data, "r", i);
+    }
+    DataFileOptions options;
+    options.mode.sharing = Sharing::Exclusive;
+    options.mode.slotCacheBytes = 2 * openTable(path)->header().slotSize;
+    auto data = DataFile::open(systemFileSystem(), path, options);
+    Row row = data->readRow(5);
+    data->setValue(row, 2, std::int64_t{500});
+    data->change(row);
+    data->readRow(1);  // 5, changed, is now the oldest buffer
+    data->readRow(3);  // the read of 3 to 5 makes room by writing 5 out
+    row = data->readRow(5);
+    EXPECT_EQ(data->value(row, 2), Value(std::int64_t{500}));
+    data->setValue(row, 1, std::string("again"));
+    data->change(row);
+    data->close();
+    data = openTable(path);
+    EXPECT_EQ(data->value(data->readRow(5), 2), Value(std::int64_t{500}));
+}
+
 TEST_F(SmallTable, ChangedSlotsGoBackInOneWritePerRunOfConsecutiveSlots)
 {
     {
