@@ -286,6 +286,7 @@ bool IndexFile::holds(int index, const IndexPage& page, int at, const Key& key) 
 IndexFile::Path IndexFile::descend(int index, const Key& key)
 {
     assert(key.size() == static_cast<std::size_t>(formats_[index].keyLength));
+    ++descents_;
     Path path;
     IndexPage* page = &pinRoot(index);
     while (!page->isLeaf()) {
@@ -298,27 +299,46 @@ IndexFile::Path IndexFile::descend(int index, const Key& key)
     return path;
 }
 
+// A key that is the entry handed out last stands where that entry stood.
+IndexFile::Step IndexFile::leafStep(int index, const Key& key)
+{
+    const HandedOut& last = handedOut_[index];
+    if (last.changes == changes_ && last.offset < header_.endOfFile &&
+        key.size() == static_cast<std::size_t>(formats_[index].keyLength)) {
+        IndexPage& page = pin(index, last.offset);
+        if (page.isLeaf() && last.at < page.count() && compare(index, page.key(last.at), key.data()) == 0)
+            return Step{&page, last.at};
+    }
+    return descend(index, key).steps.back();
+}
+
 IndexEntry IndexFile::entryOf(const IndexPage& page, int at) const
 {
     return IndexEntry{Key(page.key(at), page.key(at) + page.keyLength), page.values[at]};
 }
 
+IndexEntry IndexFile::handOut(int index, const IndexPage& page, int at)
+{
+    handedOut_[index] = HandedOut{changes_, page.offset, at};
+    return entryOf(page, at);
+}
+
 // The entry at position at of a leaf, or the first one after the leaf.
 std::optional<IndexEntry> IndexFile::entryFrom(int index, IndexPage* page, int at)
 {
-    if (at < page->count()) return entryOf(*page, at);
+    if (at < page->count()) return handOut(index, *page, at);
     if (page->next == 0) return std::nullopt;
-    return entryOf(pinLeaf(index, page->next), 0);
+    return handOut(index, pinLeaf(index, page->next), 0);
 }
 
 // The entry at position at of a leaf, or the last one before the leaf when
 // at is -1.
 std::optional<IndexEntry> IndexFile::entryBefore(int index, IndexPage* page, int at)
 {
-    if (at >= 0) return entryOf(*page, at);
+    if (at >= 0) return handOut(index, *page, at);
     if (page->previous == 0) return std::nullopt;
     IndexPage& previous = pinLeaf(index, page->previous);
-    return entryOf(previous, previous.count() - 1);
+    return handOut(index, previous, previous.count() - 1);
 }
 
 std::int32_t IndexFile::keyCount(int index)
@@ -336,7 +356,7 @@ std::optional<IndexEntry> IndexFile::first(int index)
     Scope scope(*this);
     IndexPage* page = &pinRoot(index);
     while (!page->isLeaf()) page = &pinChild(index, page->values.front());
-    return entryOf(*page, 0);
+    return handOut(index, *page, 0);
 }
 
 std::optional<IndexEntry> IndexFile::last(int index)
@@ -345,14 +365,14 @@ std::optional<IndexEntry> IndexFile::last(int index)
     Scope scope(*this);
     IndexPage* page = &pinRoot(index);
     while (!page->isLeaf()) page = &pinChild(index, page->values.back());
-    return entryOf(*page, page->count() - 1);
+    return handOut(index, *page, page->count() - 1);
 }
 
 std::optional<IndexEntry> IndexFile::atOrAfter(int index, const Key& key)
 {
     if (header_.descriptors[index].root == 0) return std::nullopt;
     Scope scope(*this);
-    Step leaf = descend(index, key).steps.back();
+    Step leaf = leafStep(index, key);
     return entryFrom(index, leaf.page, leaf.at);
 }
 
@@ -360,7 +380,7 @@ std::optional<IndexEntry> IndexFile::after(int index, const Key& key)
 {
     if (header_.descriptors[index].root == 0) return std::nullopt;
     Scope scope(*this);
-    Step leaf = descend(index, key).steps.back();
+    Step leaf = leafStep(index, key);
     return moved(index, entryFrom(index, leaf.page, holds(index, *leaf.page, leaf.at, key) ? leaf.at + 1 : leaf.at),
                  key, 1);
 }
@@ -379,7 +399,7 @@ std::optional<IndexEntry> IndexFile::atOrBefore(int index, const Key& key)
 {
     if (header_.descriptors[index].root == 0) return std::nullopt;
     Scope scope(*this);
-    Step leaf = descend(index, key).steps.back();
+    Step leaf = leafStep(index, key);
     return entryBefore(index, leaf.page, holds(index, *leaf.page, leaf.at, key) ? leaf.at : leaf.at - 1);
 }
 
@@ -387,7 +407,7 @@ std::optional<IndexEntry> IndexFile::before(int index, const Key& key)
 {
     if (header_.descriptors[index].root == 0) return std::nullopt;
     Scope scope(*this);
-    Step leaf = descend(index, key).steps.back();
+    Step leaf = leafStep(index, key);
     return moved(index, entryBefore(index, leaf.page, leaf.at - 1), key, -1);
 }
 
@@ -400,7 +420,7 @@ std::vector<std::int32_t> IndexFile::slotsFrom(int index, const Key& key, std::s
     std::vector<std::int32_t> slots;
     if (header_.descriptors[index].root == 0) return slots;
     Scope scope(*this);
-    Step leaf = descend(index, key).steps.back();
+    Step leaf = leafStep(index, key);
     IndexPage* page = leaf.page;
     int at = ascending || holds(index, *page, leaf.at, key) ? leaf.at : leaf.at - 1;
     for (int leaves = 1; slots.size() < count;) {
@@ -441,7 +461,7 @@ std::optional<IndexEntry> IndexFile::atRank(int index, std::int32_t rank)
         page = &pinChild(index, page->values[static_cast<std::size_t>(at)]);
     }
     if (rank >= page->count()) corrupt();
-    return entryOf(*page, rank);
+    return handOut(index, *page, rank);
 }
 
 // ---- changing ----------------------------------------------------------------
@@ -463,6 +483,7 @@ void IndexFile::beginChange()
 {
     ++scopeDepth_;
     if (changeDepth_++ > 0) return;
+    forgetHandedOut();
     headerBefore_ = header_;
     changedBefore_ = changed_;
     writtenInChange_ = false;
@@ -471,6 +492,7 @@ void IndexFile::beginChange()
 void IndexFile::endChange(bool commit)
 {
     if (--changeDepth_ == 0) {
+        forgetHandedOut();
         if (!commit) rollback();
         undoCount_ = 0;
     }
@@ -854,6 +876,7 @@ void IndexFile::empty()
 {
     if (!file_->truncate(IndexPageSize)) throw StoreError("Error writing to data file " + dataFileName_);
     for (PageCache& cache : caches_) cache.clear();
+    forgetHandedOut();
     header_.endOfFile = IndexPageSize;
     header_.rowCount = 0;
     for (IndexDescriptor& descriptor : header_.descriptors) {
@@ -882,6 +905,7 @@ void IndexFile::dropCache()
 {
     if (scopeDepth_ > 0) corrupt();
     for (PageCache& cache : caches_) cache.clear();
+    forgetHandedOut();
     changed_ = false;
     readHeader();
 }

@@ -173,6 +173,8 @@ public:
 
     // Pages read from disk since the file was opened.
     std::int64_t pageReads() const { return pageReads_; }
+    // Searches that went down from a root: a walk makes none between changes.
+    std::int64_t descents() const { return descents_; }
     std::int64_t fileLength();
     // A copy of a page of index, for checking tools.
     IndexPage pageCopy(int index, std::int32_t offset);
@@ -230,10 +232,16 @@ private:
     int childFor(int index, const IndexPage& page, const Key& key) const;
     bool holds(int index, const IndexPage& page, int at, const Key& key) const;
     Path descend(int index, const Key& key);
+    // The leaf step of descend(index, key).
+    Step leafStep(int index, const Key& key);
     std::optional<IndexEntry> entryFrom(int index, IndexPage* page, int at);
     std::optional<IndexEntry> entryBefore(int index, IndexPage* page, int at);
     std::optional<IndexEntry> moved(int index, std::optional<IndexEntry> entry, const Key& from, int direction) const;
     IndexEntry entryOf(const IndexPage& page, int at) const;
+    // entryOf, remembered as the entry handed out last from index.
+    IndexEntry handOut(int index, const IndexPage& page, int at);
+    // Pages may have changed: what was remembered no longer says where an entry stands.
+    void forgetHandedOut() { ++changes_; }
 
     void beginChange();
     void endChange(bool commit);
@@ -282,6 +290,19 @@ private:
     bool changedBefore_ = false;
 
     std::int64_t pageReads_ = 0;
+    std::int64_t descents_ = 0;
+
+    // Where the entry handed out last from each index stands. A walk asks
+    // next for the entry after that one, and finds it there without a descent
+    // from the root, as long as no change, emptying or refresh of the pages
+    // came between: changes_ counts those.
+    struct HandedOut {
+        std::uint64_t changes = 0;
+        std::int32_t offset = 0;
+        int at = 0;
+    };
+    std::array<HandedOut, DescriptorCount> handedOut_{};
+    std::uint64_t changes_ = 1;
 };
 
 }  // namespace store

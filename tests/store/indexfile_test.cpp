@@ -163,6 +163,33 @@ TEST_F(WideKeys, SearchesAndWalksCrossPagesInKeyOrder)
               "Duplicate key found in index Primary of data file t.dat");
 }
 
+// A walk finds each next entry where the one before it stood; a change
+// between two steps sends the next one down from the root again.
+TEST_F(WideKeys, AWalkStepsOnFromTheEntryItHadAndDescendsAgainAfterAChange)
+{
+    for (int n = 0; n < 40; n += 2) file->insert(PrimaryIndex, key(n), n);
+    std::vector<std::int32_t> expected, walked;
+    for (int n = 0; n < 40; n += 2) expected.push_back(n == 12 ? 11 : n);
+    std::int64_t descents = file->descents();
+    for (auto entry = file->first(PrimaryIndex); entry; entry = file->after(PrimaryIndex, entry->key)) {
+        walked.push_back(entry->slot);
+        if (entry->slot != 10) continue;
+        insert({11});
+        file->remove(PrimaryIndex, key(12));
+        IndexFile::Change undone(*file);
+        file->remove(PrimaryIndex, key(11));
+    }
+    EXPECT_EQ(walked, expected);
+    EXPECT_EQ(file->descents() - descents, 4);  // the insert, two removals and the step after them
+
+    walked.clear();
+    descents = file->descents();
+    for (auto entry = file->last(PrimaryIndex); entry; entry = file->before(PrimaryIndex, entry->key))
+        walked.push_back(entry->slot);
+    EXPECT_EQ(walked, std::vector<std::int32_t>(expected.rbegin(), expected.rend()));
+    EXPECT_EQ(file->descents(), descents);
+}
+
 TEST_F(WideKeys, WriteBackWritesTheHeaderWithItsCounterIncreasedOnlyAfterAChange)
 {
     file->writeBack();
