@@ -414,7 +414,7 @@ void DataFile::requireWritable() const
 void DataFile::readFromDisk(std::int64_t offset, std::uint8_t* data, std::int64_t size)
 {
     auto read = [&] { readOrFail(*file_, offset, data, size, name()); };
-    if (readGuard_) readGuard_(read);
+    if (readGuard_) readGuard_(std::ref(read));  // a reference: no copy of the lambda on the heap
     else read();
 }
 

@@ -115,7 +115,7 @@ void IndexFile::readPage(int index, std::int32_t offset, IndexPage& page, std::v
     std::int64_t got = -1;
     auto read = [&] { got = file_->readAt(offset, image.data(), IndexPageSize); };
     if (readGuard_)
-        readGuard_(read);
+        readGuard_(std::ref(read));
     else
         read();
     // A page cut short reads as a failed read, as slots and blocks do.

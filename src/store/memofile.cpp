@@ -79,7 +79,7 @@ std::int64_t MemoFile::unitOf(std::int32_t offset) const { return (offset - Memo
 void MemoFile::readFromDisk(std::int64_t offset, std::uint8_t* data, std::int64_t size)
 {
     auto read = [&] { readOrFail(*file_, offset, data, size, name_); };
-    if (readGuard_) readGuard_(read);
+    if (readGuard_) readGuard_(std::ref(read));
     else read();
 }
 

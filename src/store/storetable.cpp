@@ -299,13 +299,17 @@ void StoreTable::open()
     state->data = openBetweenWrites(options);
     state->indexes = &dynamic_cast<TableIndexes&>(state->data->indexes());
     bool shared = !exclusive_;
+    bool locking = shared && !state->data->isReadOnly();
     MemoFile* memo = state->data->memo();
     state->locks =
         std::make_unique<TableLocks>(state->data->name(), state->data->diskFile(), state->indexes->file().diskFile(),
-                                     memo ? &memo->diskFile() : nullptr, shared && !state->data->isReadOnly());
-    state->data->setReadGuard(guardedBy(*state->locks));
-    state->indexes->file().setReadGuard(guardedBy(*state->locks));
-    if (memo) memo->setReadGuard(guardedBy(*state->locks));
+                                     memo ? &memo->diskFile() : nullptr, locking);
+    // Without locks a guard would only count its depth, around every read.
+    if (locking) {
+        state->data->setReadGuard(guardedBy(*state->locks));
+        state->indexes->file().setReadGuard(guardedBy(*state->locks));
+        if (memo) memo->setReadGuard(guardedBy(*state->locks));
+    }
     state->order = state->indexes->selectIndex(indexName_);
     state->slotOrder = state->indexes->followsSlotOrder(state->order);
     if (filtered_) std::tie(state->filter, state->filterColumn) = filterOn(*state->data, filter_);
@@ -410,7 +414,7 @@ std::optional<StoreTable::Position> StoreTable::priorOf(Open& state, const Posit
 // slots the index names next, not with its neighbours in the file, which in
 // any order but the table's own are rows the walk will not meet for long,
 // unless the cache keeps every row of the file.
-std::optional<StoreTable::Position> StoreTable::readingAhead(Open& state, const std::optional<Position>& position,
+std::optional<StoreTable::Position> StoreTable::readingAhead(Open& state, std::optional<Position> position,
                                                              int direction)
 {
     if (position && !state.data->holdsSlot(position->slot) && !state.data->holdsWholeFile())
@@ -561,13 +565,13 @@ void StoreTable::Skip(int rows)
                     reachedEdge = true;
                     break;
                 }
-                position = *step;
+                position = std::move(*step);
             }
             // The row we stood on may have gone meanwhile; then the edge is
             // the last row still there.
             if (reachedEdge && !isLive(*open_, position))
                 position = direction > 0 ? lastVisible(*open_).value_or(position) : firstVisible(*open_).value_or(position);
-            setCurrent(isLive(*open_, position) ? std::optional<Position>(position) : std::nullopt);
+            setCurrent(isLive(*open_, position) ? std::optional<Position>(std::move(position)) : std::nullopt);
             atEnd_ = direction > 0 && reachedEdge;
             atStart_ = direction < 0 && reachedEdge;
         }

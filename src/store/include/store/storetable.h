@@ -218,7 +218,7 @@ private:
     static std::optional<Position> nextOf(Open& state, const Position& from);
     static std::optional<Position> priorOf(Open& state, const Position& from);
     static std::optional<Position> liveSlotFrom(Open& state, std::int32_t slot, int step);
-    static std::optional<Position> readingAhead(Open& state, const std::optional<Position>& position, int direction);
+    static std::optional<Position> readingAhead(Open& state, std::optional<Position> position, int direction);
     static std::optional<Position> positionOf(std::optional<IndexEntry> entry);
     static Position positionOfRow(Open& state, const Row& row);
     static bool isLive(Open& state, const Position& position);
