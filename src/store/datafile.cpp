@@ -379,9 +379,15 @@ void DataFile::matchLengthToStoredHeader() noexcept
 
 const Column& DataFile::column(int number) const
 {
-    if (number < 1 || number > static_cast<int>(columns_.size()))
-        throw StoreError(messages::invalidField(std::to_string(number), name()));
+    if (number < 1 || number > static_cast<int>(columns_.size())) noSuchColumn(number);
     return columns_[static_cast<std::size_t>(number - 1)];
+}
+
+// Kept out of line: a cursor asks for columns and slots at every step, and
+// the message need not be made ready there.
+void DataFile::noSuchColumn(int number) const
+{
+    throw StoreError(messages::invalidField(std::to_string(number), name()));
 }
 
 int DataFile::findColumn(const std::string& name) const
@@ -400,8 +406,12 @@ std::int64_t DataFile::slotOffset(std::int32_t slot) const
 
 void DataFile::requireSlot(std::int32_t slot) const
 {
-    if (slot < 1 || slot >= header_.nextSlot)
-        throw StoreError("Slot " + std::to_string(slot) + " does not exist in data file " + name());
+    if (slot < 1 || slot >= header_.nextSlot) noSuchSlot(slot);
+}
+
+void DataFile::noSuchSlot(std::int32_t slot) const
+{
+    throw StoreError("Slot " + std::to_string(slot) + " does not exist in data file " + name());
 }
 
 void DataFile::requireWritable() const

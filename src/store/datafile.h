@@ -339,6 +339,8 @@ private:
     void checkLength();
 
     void requireSlot(std::int32_t slot) const;
+    [[noreturn]] void noSuchSlot(std::int32_t slot) const;
+    [[noreturn]] void noSuchColumn(int number) const;
     void requireWritable() const;
     void readFromDisk(std::int64_t offset, std::uint8_t* data, std::int64_t size);
     std::int32_t readableFrom(std::int32_t start, std::int32_t wanted);

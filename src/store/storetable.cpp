@@ -557,16 +557,9 @@ void StoreTable::Skip(int rows)
             atEnd_ = direction > 0 || !open_->hasRow;
             atStart_ = direction < 0 || !open_->hasRow;
         } else {
-            Position position = open_->current;
             bool reachedEdge = false;
-            for (long moved = 0; moved < std::abs(static_cast<long>(rows)); ++moved) {
-                std::optional<Position> step = stepVisible(*open_, position, direction);
-                if (!step) {
-                    reachedEdge = true;
-                    break;
-                }
-                position = std::move(*step);
-            }
+            std::optional<Position> stepped = steppedOn(*open_, rows, reachedEdge);
+            Position position = stepped ? std::move(*stepped) : open_->current;
             // The row we stood on may have gone meanwhile; then the edge is
             // the last row still there.
             if (reachedEdge && !isLive(*open_, position))
@@ -577,6 +570,25 @@ void StoreTable::Skip(int rows)
         }
     });
     tell(TableObserver::Event::Moved);
+}
+
+// Where rows steps from the cursor's row lead, or the last row before the
+// edge; none when not one step could be made. The cursor's own position is
+// stepped from where it stands: copying its key at every step would cost an
+// allocation.
+std::optional<StoreTable::Position> StoreTable::steppedOn(Open& state, int rows, bool& reachedEdge)
+{
+    const int direction = rows > 0 ? 1 : -1;
+    std::optional<Position> position;
+    for (long moved = 0; moved < std::abs(static_cast<long>(rows)); ++moved) {
+        std::optional<Position> step = stepVisible(state, position ? *position : state.current, direction);
+        if (!step) {
+            reachedEdge = true;
+            break;
+        }
+        position = std::move(step);
+    }
+    return position;
 }
 
 bool StoreTable::isLive(Open& state, const Position& position)

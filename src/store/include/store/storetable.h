@@ -228,6 +228,7 @@ private:
     static std::optional<Position> firstVisible(Open& state);
     static std::optional<Position> lastVisible(Open& state);
     static std::optional<Position> stepVisible(Open& state, const Position& from, int direction);
+    static std::optional<Position> steppedOn(Open& state, int rows, bool& reachedEdge);
     static std::optional<Position> visibleAt(Open& state, int place);
     static std::optional<Position> walkTo(Open& state, int place);
     static void markPlace(Open& state, int place, const Position& position);
