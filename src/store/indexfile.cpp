@@ -320,7 +320,9 @@ IndexEntry IndexFile::entryOf(const IndexPage& page, int at) const
 IndexEntry IndexFile::handOut(int index, const IndexPage& page, int at)
 {
     handedOut_[index] = HandedOut{changes_, page.offset, at};
-    return entryOf(page, at);
+    Key key = std::move(recycled_);
+    key.assign(page.key(at), page.key(at) + page.keyLength);
+    return IndexEntry{std::move(key), page.values[at]};
 }
 
 // The entry at position at of a leaf, or the first one after the leaf.

@@ -173,6 +173,12 @@ public:
 
     // Pages read from disk since the file was opened.
     std::int64_t pageReads() const { return pageReads_; }
+    // A key its holder is done with: the next entry handed out takes its
+    // buffer instead of a new one.
+    void recycle(Key key)
+    {
+        if (key.capacity() >= recycled_.capacity()) recycled_ = std::move(key);
+    }
     // Searches that went down from a root: a walk makes none between changes.
     std::int64_t descents() const { return descents_; }
     std::int64_t fileLength();
@@ -302,6 +308,7 @@ private:
         int at = 0;
     };
     std::array<HandedOut, DescriptorCount> handedOut_{};
+    Key recycled_;
     std::uint64_t changes_ = 1;
 };
 

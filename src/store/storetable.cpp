@@ -508,14 +508,18 @@ std::optional<StoreTable::Position> StoreTable::stepVisible(Open& state, const P
 // must start from where the first run did.
 void StoreTable::setCurrent(const std::optional<Position>& position)
 {
-    if (position) {
-        open_->data->readRowInto(position->slot, open_->spare);
-        open_->current = *position;  // into the key's buffer
-    } else {
-        open_->spare = Row{};
-        open_->current = Position{};
-    }
-    open_->hasRow = position.has_value();
+    if (position) return setCurrent(*position);
+    open_->spare = Row{};
+    open_->current = Position{};
+    open_->hasRow = false;
+    std::swap(open_->row, open_->spare);
+}
+
+void StoreTable::setCurrent(const Position& position)
+{
+    open_->data->readRowInto(position.slot, open_->spare);
+    open_->current = position;  // into the key's buffer
+    open_->hasRow = true;
     std::swap(open_->row, open_->spare);
 }
 
@@ -564,7 +568,12 @@ void StoreTable::Skip(int rows)
             // the last row still there.
             if (reachedEdge && !isLive(*open_, position))
                 position = direction > 0 ? lastVisible(*open_).value_or(position) : firstVisible(*open_).value_or(position);
-            setCurrent(isLive(*open_, position) ? std::optional<Position>(std::move(position)) : std::nullopt);
+            if (isLive(*open_, position)) {
+                setCurrent(position);
+                open_->indexes->file().recycle(std::move(position.key));
+            } else {
+                setCurrent(std::nullopt);
+            }
             atEnd_ = direction > 0 && reachedEdge;
             atStart_ = direction < 0 && reachedEdge;
         }

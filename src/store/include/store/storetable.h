@@ -207,6 +207,7 @@ private:
     void applyFilter(const std::pair<std::optional<FilterCondition>, int>& condition);
     std::vector<int> rowTestColumnsOf(DataFile& data) const;
     void setCurrent(const std::optional<Position>& position);
+    void setCurrent(const Position& position);
     void refreshAfterOthers(Open& state, bool force = false);
     void checkAfterRead(Open& state);
     static bool changedByOthers(Open& state, bool everyFile);
