@@ -118,21 +118,34 @@ int BufferCache::freeBuffer()
     }
     if (buffers_.size() < capacity_) {
         buffers_.emplace_back();
-        buffers_.back().data.resize(bufferSize_);
+        buffers_.back().data = newBufferSpace();
         return static_cast<int>(buffers_.size() - 1);
     }
     return -1;
 }
 
+// Buffers are carved from blocks of about 32 KB: a read ahead fills many at
+// once, and an allocation each would cost more than the read.
+std::uint8_t* BufferCache::newBufferSpace()
+{
+    const std::size_t perBlock = std::max<std::size_t>(1, BlockBytes / bufferSize_);
+    if (blockUsed_ == perBlock || blocks_.empty()) {
+        const std::size_t left = capacity_ - buffers_.size() + 1;  // the buffer being made included
+        blocks_.push_back(std::make_unique<std::uint8_t[]>(std::min(perBlock, left) * bufferSize_));
+        blockUsed_ = 0;
+    }
+    return blocks_.back().get() + blockUsed_++ * bufferSize_;
+}
+
 std::uint8_t* BufferCache::find(std::int64_t unit)
 {
     // A cursor asks for the unit it used last several times over.
-    if (newest_ >= 0 && buffers_[newest_].unit == unit) return buffers_[newest_].data.data();
+    if (newest_ >= 0 && buffers_[newest_].unit == unit) return buffers_[newest_].data;
     int index = indexOf(unit);
     if (index < 0) return nullptr;
     unlink(index);
     linkAsNewest(index);
-    return buffers_[index].data.data();
+    return buffers_[index].data;
 }
 
 std::uint8_t* BufferCache::place(std::int64_t unit)
@@ -145,7 +158,7 @@ std::uint8_t* BufferCache::place(std::int64_t unit)
         unlink(index);
     }
     assign(index, unit);
-    return buffers_[index].data.data();
+    return buffers_[index].data;
 }
 
 // The changed buffer index with the changed, unpinned buffers of the units
@@ -177,7 +190,7 @@ std::uint8_t* BufferCache::placeWithoutWriting(std::int64_t unit)
         unlink(index);
     }
     assign(index, unit);
-    return buffers_[index].data.data();
+    return buffers_[index].data;
 }
 
 int BufferCache::cachedIndexOf(std::int64_t unit) const
@@ -192,10 +205,10 @@ std::uint8_t* BufferCache::modify(std::int64_t unit)
     Buffer& buffer = buffers_[cachedIndexOf(unit)];
     if (journaling_ && !journaled_.count(unit)) {
         journaled_[unit] = journal_.size();
-        journal_.push_back(Undo{unit, false, buffer.changed, false, buffer.data});
+        journal_.push_back(Undo{unit, false, buffer.changed, false, {buffer.data, buffer.data + bufferSize_}});
     }
     buffer.changed = true;
-    return buffer.data.data();
+    return buffer.data;
 }
 
 std::uint8_t* BufferCache::placeNew(std::int64_t unit)
@@ -250,7 +263,7 @@ void BufferCache::writeRun(const std::vector<int>& run)
     std::vector<const std::uint8_t*> images;
     for (int index : run) {
         noteWrite(buffers_[index].unit);
-        images.push_back(buffers_[index].data.data());
+        images.push_back(buffers_[index].data);
     }
     ++runsWritten_;
     writer_(buffers_[run.front()].unit, images);
@@ -322,7 +335,7 @@ void BufferCache::rollBack(const Restorer& restore) noexcept
             index = indexOf(undo->unit);
         }
         Buffer& buffer = buffers_[index];
-        buffer.data = undo->image;
+        std::memcpy(buffer.data, undo->image.data(), bufferSize_);
         buffer.changed = undo->writeTried ? !restored : undo->wasChanged;
     }
     journal_.clear();

@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -116,7 +117,7 @@ public:
 private:
     struct Buffer {
         std::int64_t unit = -1;
-        std::vector<std::uint8_t> data;
+        std::uint8_t* data = nullptr;  // bufferSize bytes in one of blocks_
         bool changed = false;
         int pins = 0;
         int newer = -1;  // towards the most recently used
@@ -138,6 +139,7 @@ private:
     void assign(int index, std::int64_t unit);
     void drop(int index);
     int freeBuffer();
+    std::uint8_t* newBufferSpace();
     void writeRun(const std::vector<int>& run);
     std::vector<int> changedRunAround(int index) const;
     void noteWrite(std::int64_t unit);
@@ -146,6 +148,9 @@ private:
     std::size_t capacity_;
     std::string pinFailure_;
     RunWriter writer_;
+    static constexpr std::size_t BlockBytes = 32768;
+    std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
+    std::size_t blockUsed_ = 0;  // buffers carved from the last block
     std::vector<Buffer> buffers_;
     std::vector<int> free_;
     UnitPlaces where_;
