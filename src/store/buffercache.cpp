@@ -131,7 +131,7 @@ std::uint8_t* BufferCache::newBufferSpace()
     const std::size_t perBlock = std::max<std::size_t>(1, BlockBytes / bufferSize_);
     if (blockUsed_ == perBlock || blocks_.empty()) {
         const std::size_t left = capacity_ - buffers_.size() + 1;  // the buffer being made included
-        blocks_.push_back(std::make_unique<std::uint8_t[]>(std::min(perBlock, left) * bufferSize_));
+        blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(std::min(perBlock, left) * bufferSize_));
         blockUsed_ = 0;
     }
     return blocks_.back().get() + blockUsed_++ * bufferSize_;

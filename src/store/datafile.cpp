@@ -460,21 +460,32 @@ const std::uint8_t* DataFile::slotImage(std::int32_t slot)
     const std::int32_t start = holdsWholeFile() ? slot - (slot - 1) % perRead : slot;
     std::int32_t count =
         std::max(slot - start + 1, std::min({perRead, header_.nextSlot - start, readableFrom(start, perRead)}));
-    std::vector<std::uint8_t>& staged = staged_;
-    staged.resize(static_cast<std::size_t>(count) * size);
-    readFromDisk(slotOffset(start), staged.data(), static_cast<std::int64_t>(staged.size()));
+    const std::size_t bytes = static_cast<std::size_t>(count) * size;
+    std::uint8_t* staged = stage(bytes);
+    readFromDisk(slotOffset(start), staged, static_cast<std::int64_t>(bytes));
     const std::size_t before = static_cast<std::size_t>(slot - start) * size;
     const std::uint64_t runsWritten = slots_->runsWritten();
     std::uint8_t* wanted = slots_->place(slot);
-    fillBuffer(wanted, staged.data() + before);
+    fillBuffer(wanted, staged + before);
     // Making room may have written changed neighbours out and let them go:
     // what was read for them before that is older than the file now.
     if (slots_->runsWritten() != runsWritten) return wanted;
     slots_->pin(slot);
-    cacheAhead(start, staged.data(), slot - start);
-    cacheAhead(slot + 1, staged.data() + before + size, count - (slot - start) - 1);
+    cacheAhead(start, staged, slot - start);
+    cacheAhead(slot + 1, staged + before + size, count - (slot - start) - 1);
     slots_->unpin(slot);
     return wanted;
+}
+
+// Room for bytes read from the file; what it held before is left as it is,
+// since the read overwrites it.
+std::uint8_t* DataFile::stage(std::size_t bytes)
+{
+    if (bytes > stagedCapacity_) {
+        staged_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+        stagedCapacity_ = bytes;
+    }
+    return staged_.get();
 }
 
 // A slot's buffer holds its image and the computed-column area, zero.
@@ -518,13 +529,12 @@ void DataFile::readAhead(const std::vector<std::int32_t>& wanted)
     std::sort(missing.begin(), missing.end());
     missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
     const std::size_t size = header_.slotSize;
-    std::vector<std::uint8_t>& staged = staged_;
     for (std::size_t at = 0; at < missing.size();) {
         std::size_t end = at + 1;
         while (end < missing.size() && missing[end] == missing[end - 1] + 1) ++end;
-        staged.resize((end - at) * size);
-        readFromDisk(slotOffset(missing[at]), staged.data(), static_cast<std::int64_t>(staged.size()));
-        if (!cacheAhead(missing[at], staged.data(), static_cast<std::int32_t>(end - at))) return;
+        std::uint8_t* staged = stage((end - at) * size);
+        readFromDisk(slotOffset(missing[at]), staged, static_cast<std::int64_t>((end - at) * size));
+        if (!cacheAhead(missing[at], staged, static_cast<std::int32_t>(end - at))) return;
         at = end;
     }
 }

@@ -348,6 +348,7 @@ private:
     void writeHeader();
     const std::uint8_t* slotImage(std::int32_t slot);
     bool cacheAhead(std::int32_t first, const std::uint8_t* images, std::int32_t count);
+    std::uint8_t* stage(std::size_t bytes);
     void fillBuffer(std::uint8_t* buffer, const std::uint8_t* image) const;
     std::vector<std::uint8_t> liveImage(std::int32_t slot);
     void storeSlot(std::int32_t slot, const std::vector<std::uint8_t>& image, bool isNew);
@@ -383,7 +384,8 @@ private:
     std::int64_t slotsStart_ = 0;
     std::int64_t slotsOnDisk_ = 0;  // at least, in an exclusive open
     std::unique_ptr<BufferCache> slots_;
-    std::vector<std::uint8_t> staged_;  // slots as read from disk, before they go into the cache
+    std::unique_ptr<std::uint8_t[]> staged_;  // slots as read from disk, before they go into the cache
+    std::size_t stagedCapacity_ = 0;
     std::unique_ptr<RowIndexes> indexes_;
     std::unique_ptr<MemoFile> memo_;
     ReadGuard readGuard_;
