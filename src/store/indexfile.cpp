@@ -312,11 +312,6 @@ IndexFile::Step IndexFile::leafStep(int index, const Key& key)
     return descend(index, key).steps.back();
 }
 
-IndexEntry IndexFile::entryOf(const IndexPage& page, int at) const
-{
-    return IndexEntry{Key(page.key(at), page.key(at) + page.keyLength), page.values[at]};
-}
-
 IndexEntry IndexFile::handOut(int index, const IndexPage& page, int at)
 {
     handedOut_[index] = HandedOut{changes_, page.offset, at};

@@ -243,8 +243,7 @@ private:
     std::optional<IndexEntry> entryFrom(int index, IndexPage* page, int at);
     std::optional<IndexEntry> entryBefore(int index, IndexPage* page, int at);
     std::optional<IndexEntry> moved(int index, std::optional<IndexEntry> entry, const Key& from, int direction) const;
-    IndexEntry entryOf(const IndexPage& page, int at) const;
-    // entryOf, remembered as the entry handed out last from index.
+    // The entry at position at of a leaf, remembered as the one handed out last from index.
     IndexEntry handOut(int index, const IndexPage& page, int at);
     // Pages may have changed: what was remembered no longer says where an entry stands.
     void forgetHandedOut() { ++changes_; }
