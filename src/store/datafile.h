@@ -73,12 +73,13 @@
 // slot plus computed-area size, unless the open asks for another size
 // (OpenMode::slotCacheBytes). A slot that is not cached is read with the
 // slots after it, as many as fit into 32767 bytes and no more than the file
-// holds, in one read; a walk in the order of an index reads instead the slots
-// the index names next, as many (readAhead), unless the cache holds every
-// slot of the file (holdsWholeFile), when every read takes the run of 32767
-// bytes that holds the slot, counted from the first slot, and the neighbours
-// read stay for the walk to meet. Changed slots go back sorted, each run of consecutive
-// slots in one write: in a shared open after every append, change and delete,
+// holds, in one read (of which only that slot is kept when making room for it
+// wrote changed slots out: the rest was read before); a walk in the order of
+// an index reads instead the slots the index names next, as many (readAhead),
+// unless the cache holds every slot of the file (holdsWholeFile), when every
+// read takes the run of 32767 bytes that holds the slot, counted from the
+// first slot, and the neighbours read stay for the walk to meet. Changed
+// slots go back sorted, each run of consecutive slots in one write: in a shared open after every append, change and delete,
 // together with the memo file, the index file and then the header (which goes
 // last, so that the file never counts slots whose memo values are not yet on
 // disk); in an exclusive open when the table is closed, and earlier only for
