@@ -532,8 +532,9 @@ void DataFile::readAhead(const std::vector<std::int32_t>& wanted)
     for (std::size_t at = 0; at < missing.size();) {
         std::size_t end = at + 1;
         while (end < missing.size() && missing[end] == missing[end - 1] + 1) ++end;
-        std::uint8_t* staged = stage((end - at) * size);
-        readFromDisk(slotOffset(missing[at]), staged, static_cast<std::int64_t>((end - at) * size));
+        const std::size_t bytes = (end - at) * size;
+        std::uint8_t* staged = stage(bytes);
+        readFromDisk(slotOffset(missing[at]), staged, static_cast<std::int64_t>(bytes));
         if (!cacheAhead(missing[at], staged, static_cast<std::int32_t>(end - at))) return;
         at = end;
     }
